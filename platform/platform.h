@@ -1,0 +1,115 @@
+// What the operating system provides to the engine: files, folders, attributes and times,
+// drive types, code-page conversion and the high-resolution counter. One header; the POSIX
+// implementation lives in platform/posix, the Win32 one in platform/win32.
+//
+// Paths are UTF-16 with '\' as the separator, as the engine builds them. The POSIX layer maps
+// '\' to '/' and, when an exact name is not found, falls back to a case-insensitive match in
+// the same folder, as a Windows file system would.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace qp::platform {
+
+// Open flags, combined: the access in the low nibble, the share mode in the high one.
+// These are the values the component's open modes are made of (0x22, 0x40).
+enum : uint16_t {
+  fmOpenRead = 0x00,
+  fmOpenWrite = 0x01,
+  fmOpenReadWrite = 0x02,
+  fmShareCompat = 0x00,
+  fmShareExclusive = 0x10,
+  fmShareDenyWrite = 0x20,
+  fmShareDenyRead = 0x30,
+  fmShareDenyNone = 0x40,
+};
+
+// MS-DOS attribute bits as stored in the low byte of the external attributes.
+enum : uint32_t {
+  faReadOnly = 0x01,
+  faHidden = 0x02,
+  faSysFile = 0x04,
+  faVolumeId = 0x08,
+  faDirectory = 0x10,
+  faArchive = 0x20,
+};
+constexpr uint32_t kInvalidAttributes = 0xFFFFFFFFu;
+
+enum class SeekOrigin { Begin, Current, End };
+
+enum class DriveType { Unknown, NoRootDir, Removable, Fixed, Remote, CdRom, RamDisk };
+
+// An open file. Not copyable; closes on destruction. Every operation reports failure through
+// its result (false or -1) and leaves the OS error code in LastError().
+class File {
+ public:
+  File() = default;
+  ~File();
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+  File(File&& other) noexcept;
+  File& operator=(File&& other) noexcept;
+
+  // Opens an existing file with the combined access and share flags above.
+  bool Open(const std::u16string& path, uint16_t mode);
+  // Creates the file (truncating an existing one) for reading and writing.
+  bool Create(const std::u16string& path);
+  void Close();
+  bool IsOpen() const;
+
+  // Returns the bytes read (0 at the end), or -1 on failure.
+  int64_t Read(void* buffer, size_t count);
+  // Returns the bytes written, which is less than count when the medium is full, or -1.
+  int64_t Write(const void* buffer, size_t count);
+  // Returns the new position, or -1.
+  int64_t Seek(int64_t offset, SeekOrigin origin);
+  int64_t Size();
+  bool Flush();
+  // Sets the last-write time from a DOS date (high 16 bits) and time (low 16 bits), local time.
+  bool SetDosDateTime(uint32_t dosDateTime);
+
+  int LastError() const { return lastError_; }
+
+ private:
+  intptr_t handle_ = -1;
+  int lastError_ = 0;
+};
+
+// True for an existing file; false for a folder or nothing.
+bool FileExists(const std::u16string& path);
+bool DirectoryExists(const std::u16string& path);
+bool DeleteFile(const std::u16string& path);
+// Renames, replacing an existing destination.
+bool MoveFileReplace(const std::u16string& from, const std::u16string& to);
+// DOS attributes of a file or folder, or kInvalidAttributes.
+uint32_t GetFileAttributes(const std::u16string& path);
+bool SetFileAttributes(const std::u16string& path, uint32_t attributes);
+// Last-write time of a file as a DOS date and time (local time), or -1 when there is none.
+int64_t FileDosDateTime(const std::u16string& path);
+// Creates the folder and every missing parent.
+bool ForceDirectories(const std::u16string& path);
+
+DriveType GetDriveType(const std::u16string& path);
+// Free bytes on the drive that holds path, or -1.
+int64_t DiskFreeSpace(const std::u16string& path);
+// The user's temporary folder, ending with '\'.
+std::u16string TempFolder();
+std::u16string CurrentFolder();
+// Full path of the running program.
+std::u16string ExecutablePath();
+
+// Code pages. The OEM and ANSI code pages are the system's on Windows; on POSIX they are
+// 437 and 1252. None of these fail: bytes without a mapping become their nearest equivalent
+// or '?', as Windows gives them.
+std::string OemToAnsi(std::string_view oem);
+std::u16string AnsiToUtf16(std::string_view ansi);
+std::u16string Utf8ToUtf16(std::string_view utf8);
+std::string Utf16ToUtf8(std::u16string_view text);
+
+// The high-resolution performance counter.
+int64_t HighResCounter();
+
+}  // namespace qp::platform

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs every package the build, the tests and the benchmarks need on Debian 12.
+# Safe to run again: packages already present are left alone.
+set -euo pipefail
+export DEBIAN_FRONTEND=noninteractive
+
+want=(build-essential cmake ninja-build pkg-config zlib1g-dev googletest libgtest-dev
+      clang libclang-rt-14-dev libssl-dev
+      mingw-w64 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix libz-mingw-w64-dev
+      zip unzip p7zip-full libarchive-tools python3 xvfb xauth)
+wine_pkgs=(wine wine32:i386)
+
+missing=()
+for p in "${want[@]}" "${wine_pkgs[@]}"; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  dpkg --add-architecture i386
+fi
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${missing[@]}"
