@@ -1,0 +1,33 @@
+// Turning stored name bytes into UTF-16 item names: the OEM step, UTF-8 detection by
+// content, the ANSI fallback, and the Unicode name extra field (TUnicodeExtendedInfo).
+// No name ever fails to decode.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+enum class TNameBytesKind { Ascii, Utf8, Other };
+
+// Pure ASCII; well-formed UTF-8 (RFC 3629) with at least one byte from 0x80 up; or neither.
+TNameBytesKind ClassifyNameBytes(std::string_view bytes);
+
+// A central directory name: the OEM step when oemNames and flag bit 11 is clear, then UTF-8
+// when the bytes are valid non-ASCII UTF-8, else the ANSI code page.
+std::u16string DecodeCentralName(std::string_view bytes, uint16_t flags, bool oemNames);
+
+// A name rebuilt from a local header: the OEM step only when applyOem (set by the caller
+// when the names are OEM, bit 11 is clear and an end record was found), then the ANSI code
+// page up to the first zero byte.
+std::u16string DecodeRebuiltName(std::string_view bytes, bool applyOem);
+
+// The Unicode name extra field: "NUCX", a count of UTF-16 units, then the UTF-16LE name.
+class TUnicodeExtendedInfo {
+ public:
+  // Parses the field's data; false when the signature does not match. A count of 0 gives an
+  // empty name; a count larger than the data holds gives the code units present.
+  bool Parse(const uint8_t* data, size_t size);
+
+  uint32_t Signature = 0;
+  std::u16string Name;
+};

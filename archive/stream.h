@@ -1,0 +1,58 @@
+// The engine's byte streams: the abstract TQPStream and the in-memory TQPMemoryStream.
+// Read and Write move fewer bytes than asked only at the end of the data or on a full medium;
+// ReadBuffer and WriteBuffer raise EStreamError when the whole count cannot be moved.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+#include <utility>
+#include <vector>
+
+#include "platform/platform.h"
+
+using qp::platform::SeekOrigin;
+
+// A read or write that could not move every byte it was asked to. The directory reader
+// takes it as "the archive ends here" and rebuilds; elsewhere it fails the item.
+class EStreamError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+class TQPStream {
+ public:
+  virtual ~TQPStream() = default;
+  // Returns the bytes read; 0 at the end of the data.
+  virtual size_t Read(void* buffer, size_t count) = 0;
+  // Returns the bytes written; fewer than count when the medium is full.
+  virtual size_t Write(const void* buffer, size_t count) = 0;
+  // Returns the new position; raises EStreamError when the target is not reachable.
+  virtual int64_t Seek(int64_t offset, SeekOrigin origin) = 0;
+  virtual int64_t Size() = 0;
+
+  int64_t Position() { return Seek(0, SeekOrigin::Current); }
+  void SetPosition(int64_t position) { Seek(position, SeekOrigin::Begin); }
+  void ReadBuffer(void* buffer, size_t count);
+  void WriteBuffer(const void* buffer, size_t count);
+  // Copies `count` bytes from `source` at its position; returns the bytes copied.
+  int64_t CopyFrom(TQPStream& source, int64_t count);
+};
+
+class TQPMemoryStream : public TQPStream {
+ public:
+  TQPMemoryStream() = default;
+  explicit TQPMemoryStream(std::vector<uint8_t> data) : data_(std::move(data)) {}
+
+  size_t Read(void* buffer, size_t count) override;
+  size_t Write(const void* buffer, size_t count) override;
+  int64_t Seek(int64_t offset, SeekOrigin origin) override;
+  int64_t Size() override { return static_cast<int64_t>(data_.size()); }
+
+  const std::vector<uint8_t>& Data() const { return data_; }
+  void Clear();
+
+ private:
+  std::vector<uint8_t> data_;
+  size_t position_ = 0;
+};

@@ -1,0 +1,29 @@
+// quillpack: the engine's command-line tool. `quillpack list ARCHIVE` prints the item names.
+#include <cstdio>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "tools/commands.h"
+
+namespace {
+
+int Usage() {
+  std::fputs("usage: quillpack list ARCHIVE\n", stderr);
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return Usage();
+  const std::string command = argv[1];
+  const std::vector<std::string> args(argv + 2, argv + argc);
+  try {
+    if (command == "list") return RunList(args);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s\n", e.what());
+    return 1;
+  }
+  return Usage();
+}
