@@ -55,13 +55,15 @@ bool TQPDirArray::FindName(std::u16string_view name, int32_t& index) {
 
 void TQPDirArray::SetEntryName(int32_t i, const std::u16string& name) {
   TDirItem& item = ItemRef(i);
-  int32_t current = names_.IndexOf(item.ItemName);
-  if (current < 0) {
+  // Whether item i is named yet is told by the names list's length, not by looking its
+  // current (empty) name up: that lookup would find any earlier item whose real name is
+  // empty, and one nameless item would then block the names of all later ones.
+  if (i == names_.Count()) {
     names_.Add(FoldName(name));
-  } else if (current != i) {
-    throw EQPException(59, nullptr);
-  } else {
+  } else if (i < names_.Count() && names_[i] == FoldName(item.ItemName)) {
     names_.Replace(i, FoldName(name));
+  } else {
+    throw EQPException(59, nullptr);
   }
   item.ItemName = name;
 }

@@ -66,12 +66,16 @@ TEST(UnicodeField, ReplacesTheStoredNameEvenWhenValid) {
   ZipEntry wrong;
   wrong.name = "kept.txt";
   wrong.centralExtra = UnicodeNameField(u"other", {}, 0x12345678);
-  // The emptied name goes last: a nameless item blocks the names of every later item.
-  OpenedArchive a(ZipBuilder().Add(e).Add(wrong).Add(empty).Build());
-  ASSERT_EQ(a.Count(), 3);
+  ZipEntry after;
+  after.name = "after.txt";
+  // A nameless item does not keep the items after it from being named.
+  OpenedArchive a(ZipBuilder().Add(e).Add(empty).Add(wrong).Add(empty).Add(after).Build());
+  ASSERT_EQ(a.Count(), 5);
   EXPECT_EQ(a.Name(0), u"Привет.txt");
-  EXPECT_EQ(a.Name(1), u"kept.txt");
-  EXPECT_EQ(a.Name(2), u"");
+  EXPECT_EQ(a.Name(1), u"");
+  EXPECT_EQ(a.Name(2), u"kept.txt");
+  EXPECT_EQ(a.Name(3), u"");
+  EXPECT_EQ(a.Name(4), u"after.txt");
   int32_t index;
   ASSERT_TRUE(a.manager.Directory.FindName(u"Привет.TXT", index));
   EXPECT_EQ(index, 0);
