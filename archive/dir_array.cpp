@@ -10,42 +10,45 @@ constexpr int32_t kMaxGrowthStep = 10000;
 }
 
 void TQPDirArray::Clear() {
-  items_.clear();
-  names_.Clear();
+  SetCount(0);
 }
 
 void TQPDirArray::SetCount(int32_t n) {
   if (n <= 0) {
-    std::vector<TDirItem>().swap(items_);
+    chunks_.clear();
     names_.Clear();
+    count_ = capacity_ = 0;
     growthStep_ = 500;
     return;
   }
-  size_t wanted = static_cast<size_t>(n);
-  if (wanted > items_.capacity()) {
+  if (n > capacity_) {
     growthStep_ = std::min(growthStep_ * 2, kMaxGrowthStep);
-    items_.reserve(std::max(items_.capacity() + static_cast<size_t>(growthStep_), wanted));
+    capacity_ = std::max(capacity_ + growthStep_, n);
+    const size_t chunksNeeded = static_cast<size_t>((capacity_ + kChunkSize - 1) >> kChunkShift);
+    while (chunks_.size() < chunksNeeded) chunks_.push_back(std::make_unique<TDirItem[]>(kChunkSize));
   }
-  items_.resize(wanted);
+  // Slots given up by shrinking start empty when they are used again.
+  for (int32_t i = n; i < count_; ++i) At(i) = TDirItem{};
+  count_ = n;
 }
 
 TDirItem TQPDirArray::GetItem(int32_t i) const {
   if (i < 0 || i >= Count()) throw EQPException(2, nullptr);
-  return items_[static_cast<size_t>(i)];
+  return At(i);
 }
 
 TDirItem& TQPDirArray::ItemRef(int32_t i) {
   if (i < 0 || i >= Count()) throw EQPException(3, nullptr);
-  return items_[static_cast<size_t>(i)];
+  return At(i);
 }
 
 const TDirItem& TQPDirArray::ItemRef(int32_t i) const {
   if (i < 0 || i >= Count()) throw EQPException(3, nullptr);
-  return items_[static_cast<size_t>(i)];
+  return At(i);
 }
 
 void TQPDirArray::ClearTags() {
-  for (TDirItem& item : items_) item.IsTagged = false;
+  for (int32_t i = 0; i < count_; ++i) At(i).IsTagged = false;
 }
 
 bool TQPDirArray::FindName(std::u16string_view name, int32_t& index) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,7 +17,7 @@ class TQPDirArray {
   // Resizes to n items; new slots start empty. Capacity grows by a doubling step of at most
   // 10,000 items. SetCount(0) frees everything.
   void SetCount(int32_t n);
-  int32_t Count() const { return static_cast<int32_t>(items_.size()); }
+  int32_t Count() const { return count_; }
 
   // A copy of item i; native error 2 outside 0..Count()-1.
   TDirItem GetItem(int32_t i) const;
@@ -31,7 +32,18 @@ class TQPDirArray {
   void SetEntryName(int32_t i, const std::u16string& name);
 
  private:
-  std::vector<TDirItem> items_;
+  // Items live in fixed chunks, so growing never moves (or copies) the items already read,
+  // and references from ItemRef stay valid while the directory grows.
+  static constexpr int32_t kChunkShift = 12;
+  static constexpr int32_t kChunkSize = 1 << kChunkShift;
+  TDirItem& At(int32_t i) { return chunks_[static_cast<size_t>(i >> kChunkShift)][i & (kChunkSize - 1)]; }
+  const TDirItem& At(int32_t i) const {
+    return chunks_[static_cast<size_t>(i >> kChunkShift)][i & (kChunkSize - 1)];
+  }
+
+  std::vector<std::unique_ptr<TDirItem[]>> chunks_;
+  int32_t count_ = 0;
+  int32_t capacity_ = 0;
   int32_t growthStep_ = 500;
   TQPHashedStringList names_;
 };

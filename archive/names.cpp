@@ -48,6 +48,8 @@ TNameBytesKind ClassifyNameBytes(std::string_view bytes) {
 }
 
 std::u16string DecodeCentralName(std::string_view bytes, uint16_t flags, bool oemNames) {
+  // ASCII is the same in every code page and in UTF-8: the common case needs no conversion.
+  if (ClassifyNameBytes(bytes) == TNameBytesKind::Ascii) return std::u16string(bytes.begin(), bytes.end());
   std::string converted;
   if (oemNames && (flags & kFlagUtf8) == 0) {
     converted = qp::platform::OemToAnsi(bytes);
