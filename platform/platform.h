@@ -4,13 +4,26 @@
 //
 // Paths are UTF-16 with '\' as the separator, as the engine builds them. The POSIX layer maps
 // '\' to '/' and, when an exact name is not found, falls back to a case-insensitive match in
-// the same folder, as a Windows file system would.
+// the same folder, as a Windows file system would. Paths handed back (TempFolder,
+// CurrentFolder, ExecutablePath) are in the same engine form: on POSIX, '/' comes back as
+// '\' ("/tmp" is returned as "\tmp\"), so they round-trip through the mapping unchanged.
+// A POSIX name that itself contains '\' cannot be expressed in engine form.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+
+// <windows.h> defines these names as macros for its A/W functions, which would rename ours.
+// Include this header after <windows.h> where both are needed.
+#ifdef _WIN32
+#undef DeleteFile
+#undef GetFileAttributes
+#undef SetFileAttributes
+#undef GetDriveType
+#undef OemToAnsi
+#endif
 
 namespace qp::platform {
 
@@ -53,14 +66,17 @@ class File {
   File(File&& other) noexcept;
   File& operator=(File&& other) noexcept;
 
-  // Opens an existing file with the combined access and share flags above.
+  // Opens an existing file with the combined access and share flags above. Write access to a
+  // read-only file fails, as it does on Windows, even for a privileged POSIX user. Folders
+  // cannot be opened. POSIX has no share modes: they are checked for validity and accepted.
   bool Open(const std::u16string& path, uint16_t mode);
-  // Creates the file (truncating an existing one) for reading and writing.
+  // Creates the file (truncating an existing one) for reading and writing. Fails on a
+  // read-only file.
   bool Create(const std::u16string& path);
   void Close();
   bool IsOpen() const;
 
-  // Returns the bytes read (0 at the end), or -1 on failure.
+  // Returns the bytes read, fewer than count only at the end of the file (0 there), or -1.
   int64_t Read(void* buffer, size_t count);
   // Returns the bytes written, which is less than count when the medium is full, or -1.
   int64_t Write(const void* buffer, size_t count);
@@ -69,6 +85,7 @@ class File {
   int64_t Size();
   bool Flush();
   // Sets the last-write time from a DOS date (high 16 bits) and time (low 16 bits), local time.
+  // An impossible date or time (month 13, 31 February, 24:00) fails.
   bool SetDosDateTime(uint32_t dosDateTime);
 
   int LastError() const { return lastError_; }
@@ -78,38 +95,49 @@ class File {
   int lastError_ = 0;
 };
 
+// The free functions below leave the OS error code of a failure (errno, GetLastError) where
+// LastSystemError() finds it, on the calling thread, until the next platform call.
+int LastSystemError();
+
 // True for an existing file; false for a folder or nothing.
 bool FileExists(const std::u16string& path);
 bool DirectoryExists(const std::u16string& path);
+// Deletes a file; fails on a folder and, as on Windows, on a read-only file.
 bool DeleteFile(const std::u16string& path);
 // Renames, replacing an existing destination.
 bool MoveFileReplace(const std::u16string& from, const std::u16string& to);
 // DOS attributes of a file or folder, or kInvalidAttributes.
 uint32_t GetFileAttributes(const std::u16string& path);
 bool SetFileAttributes(const std::u16string& path, uint32_t attributes);
-// Last-write time of a file as a DOS date and time (local time), or -1 when there is none.
+// Last-write time of a file or folder as a DOS date and time (local time), or -1 when there is
+// none. Times before 1980 give 1980-01-01 00:00:00, times after 2107 give 2107-12-31 23:59:58.
 int64_t FileDosDateTime(const std::u16string& path);
 // Creates the folder and every missing parent.
 bool ForceDirectories(const std::u16string& path);
 
+// The type of the drive that holds path (its root); every drive is Fixed on POSIX.
 DriveType GetDriveType(const std::u16string& path);
-// Free bytes on the drive that holds path, or -1.
+// Free bytes (for the caller) on the drive that holds path, or -1. A path that does not exist
+// yet is measured at its nearest existing parent.
 int64_t DiskFreeSpace(const std::u16string& path);
-// The user's temporary folder, ending with '\'.
+// The user's temporary folder, ending with '\'. On POSIX $TMPDIR or /tmp.
 std::u16string TempFolder();
+// The current folder, without a trailing separator (except for a root).
 std::u16string CurrentFolder();
 // Full path of the running program.
 std::u16string ExecutablePath();
 
 // Code pages. The OEM and ANSI code pages are the system's on Windows; on POSIX they are
 // 437 and 1252. None of these fail: bytes without a mapping become their nearest equivalent
-// or '?', as Windows gives them.
+// or '?', as Windows gives them. OemToAnsi gives one byte per byte. Invalid UTF-8 and lone
+// surrogates become U+FFFD.
 std::string OemToAnsi(std::string_view oem);
 std::u16string AnsiToUtf16(std::string_view ansi);
 std::u16string Utf8ToUtf16(std::string_view utf8);
 std::string Utf16ToUtf8(std::u16string_view text);
 
-// The high-resolution performance counter.
+// The high-resolution performance counter: nanoseconds on POSIX, the performance counter's
+// ticks on Windows. Monotonic; for seeding and measuring, not for wall-clock time.
 int64_t HighResCounter();
 
 }  // namespace qp::platform

@@ -1,0 +1,259 @@
+// File on POSIX: a file descriptor with the Windows open semantics the engine relies on
+// (share modes accepted, read-only files refuse write access, folders cannot be opened).
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <ctime>
+
+#include "platform/platform.h"
+#include "platform/posix/path_mapping.h"
+
+namespace qp::platform {
+namespace {
+
+// Large requests go in pieces the kernel takes in one call.
+constexpr size_t kMaxChunk = size_t{1} << 30;
+
+bool ValidShareMode(uint16_t share) {
+  return share == fmShareCompat || share == fmShareExclusive || share == fmShareDenyWrite ||
+         share == fmShareDenyRead || share == fmShareDenyNone;
+}
+
+// The read-only attribute is the owner's write bit. Windows refuses write access to a
+// read-only file even to an administrator; checking the bit ourselves gives root the same.
+bool IsReadOnly(const struct stat& st) {
+  return (st.st_mode & S_IWUSR) == 0;
+}
+
+int DaysInMonth(int year, int month) {
+  static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  return month == 2 && leap ? 29 : days[month - 1];
+}
+
+}  // namespace
+
+File::~File() {
+  Close();
+}
+
+File::File(File&& other) noexcept : handle_(other.handle_), lastError_(other.lastError_) {
+  other.handle_ = -1;
+}
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    Close();
+    handle_ = other.handle_;
+    lastError_ = other.lastError_;
+    other.handle_ = -1;
+  }
+  return *this;
+}
+
+bool File::Open(const std::u16string& path, uint16_t mode) {
+  Close();
+  const uint16_t access = mode & 0x0F;
+  const uint16_t share = mode & 0xF0;
+  if (access > fmOpenReadWrite || !ValidShareMode(share) || (mode & 0xFF00) != 0) {
+    lastError_ = EINVAL;
+    return false;
+  }
+  const int flags = access == fmOpenRead ? O_RDONLY : access == fmOpenWrite ? O_WRONLY : O_RDWR;
+  const std::string native = posix::ResolveExisting(path);
+  const int fd = ::open(native.c_str(), flags | O_CLOEXEC);
+  if (fd < 0) {
+    lastError_ = errno;
+    return false;
+  }
+  struct stat st;
+  int error = 0;
+  if (fstat(fd, &st) != 0) {
+    error = errno;
+  } else if (S_ISDIR(st.st_mode)) {
+    error = EISDIR;
+  } else if (access != fmOpenRead && IsReadOnly(st)) {
+    error = EACCES;
+  }
+  if (error != 0) {
+    ::close(fd);
+    lastError_ = error;
+    return false;
+  }
+  handle_ = fd;
+  lastError_ = 0;
+  return true;
+}
+
+bool File::Create(const std::u16string& path) {
+  Close();
+  const std::string native = posix::ResolveForCreate(path);
+  // Not O_TRUNC: a read-only file must be refused before anything of it is lost.
+  const int fd = ::open(native.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    lastError_ = errno;
+    return false;
+  }
+  struct stat st;
+  int error = 0;
+  if (fstat(fd, &st) != 0) {
+    error = errno;
+  } else if (IsReadOnly(st)) {
+    error = EACCES;
+  } else if (ftruncate(fd, 0) != 0) {
+    error = errno;
+  }
+  if (error != 0) {
+    ::close(fd);
+    lastError_ = error;
+    return false;
+  }
+  posix::NoteCreated(native);
+  handle_ = fd;
+  lastError_ = 0;
+  return true;
+}
+
+void File::Close() {
+  if (handle_ >= 0) {
+    ::close(static_cast<int>(handle_));
+    handle_ = -1;
+  }
+}
+
+bool File::IsOpen() const {
+  return handle_ >= 0;
+}
+
+int64_t File::Read(void* buffer, size_t count) {
+  if (handle_ < 0) {
+    lastError_ = EBADF;
+    return -1;
+  }
+  // The engine treats a short read as the end of the file, so keep reading until the request
+  // is filled or the file really ends.
+  auto* out = static_cast<char*>(buffer);
+  size_t done = 0;
+  while (done < count) {
+    const size_t chunk = count - done < kMaxChunk ? count - done : kMaxChunk;
+    const ssize_t n = ::read(static_cast<int>(handle_), out + done, chunk);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      lastError_ = errno;
+      return done > 0 ? static_cast<int64_t>(done) : -1;
+    }
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return static_cast<int64_t>(done);
+}
+
+int64_t File::Write(const void* buffer, size_t count) {
+  if (handle_ < 0) {
+    lastError_ = EBADF;
+    return -1;
+  }
+  const auto* in = static_cast<const char*>(buffer);
+  size_t done = 0;
+  while (done < count) {
+    const size_t chunk = count - done < kMaxChunk ? count - done : kMaxChunk;
+    const ssize_t n = ::write(static_cast<int>(handle_), in + done, chunk);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      lastError_ = errno;
+      // A full medium is a short count (possibly 0); what was written stays counted.
+      if (errno == ENOSPC || errno == EFBIG || errno == EDQUOT || done > 0) {
+        return static_cast<int64_t>(done);
+      }
+      return -1;
+    }
+    if (n == 0) {
+      lastError_ = ENOSPC;
+      break;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return static_cast<int64_t>(done);
+}
+
+int64_t File::Seek(int64_t offset, SeekOrigin origin) {
+  if (handle_ < 0) {
+    lastError_ = EBADF;
+    return -1;
+  }
+  const int whence =
+      origin == SeekOrigin::Begin ? SEEK_SET : origin == SeekOrigin::Current ? SEEK_CUR : SEEK_END;
+  const off_t result = ::lseek(static_cast<int>(handle_), static_cast<off_t>(offset), whence);
+  if (result < 0) {
+    lastError_ = errno;
+    return -1;
+  }
+  return static_cast<int64_t>(result);
+}
+
+int64_t File::Size() {
+  struct stat st;
+  if (handle_ < 0 || fstat(static_cast<int>(handle_), &st) != 0) {
+    lastError_ = handle_ < 0 ? EBADF : errno;
+    return -1;
+  }
+  return static_cast<int64_t>(st.st_size);
+}
+
+bool File::Flush() {
+  if (handle_ < 0 || fsync(static_cast<int>(handle_)) != 0) {
+    lastError_ = handle_ < 0 ? EBADF : errno;
+    return false;
+  }
+  return true;
+}
+
+bool File::SetDosDateTime(uint32_t dosDateTime) {
+  if (handle_ < 0) {
+    lastError_ = EBADF;
+    return false;
+  }
+  const unsigned date = dosDateTime >> 16;
+  const unsigned time = dosDateTime & 0xFFFF;
+  const int year = 1980 + static_cast<int>(date >> 9);
+  const int month = static_cast<int>((date >> 5) & 15);
+  const int day = static_cast<int>(date & 31);
+  const int hour = static_cast<int>(time >> 11);
+  const int minute = static_cast<int>((time >> 5) & 63);
+  const int second = static_cast<int>(time & 31) * 2;
+  // mktime would quietly turn 31 February into 3 March; Windows refuses such a value.
+  if (month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month) || hour > 23 ||
+      minute > 59 || second > 59) {
+    lastError_ = EINVAL;
+    return false;
+  }
+  struct tm local {};
+  local.tm_year = year - 1900;
+  local.tm_mon = month - 1;
+  local.tm_mday = day;
+  local.tm_hour = hour;
+  local.tm_min = minute;
+  local.tm_sec = second;
+  local.tm_isdst = -1;  // the zone's rules decide whether summer time applies
+  errno = 0;
+  const time_t t = mktime(&local);
+  if (t == static_cast<time_t>(-1) && errno != 0) {
+    lastError_ = errno;
+    return false;
+  }
+  timespec times[2];
+  times[0].tv_sec = 0;
+  times[0].tv_nsec = UTIME_OMIT;  // the last-access time stays
+  times[1].tv_sec = t;
+  times[1].tv_nsec = 0;
+  if (futimens(static_cast<int>(handle_), times) != 0) {
+    lastError_ = errno;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace qp::platform

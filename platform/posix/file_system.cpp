@@ -1,0 +1,270 @@
+// Files and folders by name on POSIX: existence, deletion, renaming, DOS attributes and times,
+// folder trees, free space and the well-known folders, all in engine path form.
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <ctime>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/posix/path_mapping.h"
+
+namespace qp::platform {
+namespace {
+
+// errno is clobbered too easily between a failure and the caller's question, so keep our own.
+thread_local int tLastError = 0;
+
+bool Fail(int error) {
+  tLastError = error;
+  return false;
+}
+
+bool StatResolved(const std::u16string& path, std::string& native, struct stat& st) {
+  native = posix::ResolveExisting(path);
+  if (native.empty()) {
+    return Fail(ENOENT);
+  }
+  if (stat(native.c_str(), &st) != 0) {
+    return Fail(errno);
+  }
+  return true;
+}
+
+std::string Join(const std::string& folder, const std::string& name) {
+  std::string path = folder;
+  if (!path.empty() && path.back() != '/') path.push_back('/');
+  path.append(name);
+  return path;
+}
+
+constexpr uint32_t kDosDateTimeMin = (0u << 25) | (1u << 21) | (1u << 16);  // 1980-01-01 00:00
+constexpr uint32_t kDosDateTimeMax =
+    (127u << 25) | (12u << 21) | (31u << 16) | (23u << 11) | (59u << 5) | 29u;  // 2107-12-31
+
+}  // namespace
+
+int LastSystemError() {
+  return tLastError;
+}
+
+bool FileExists(const std::u16string& path) {
+  std::string native;
+  struct stat st;
+  if (!StatResolved(path, native, st)) return false;
+  return !S_ISDIR(st.st_mode) || Fail(EISDIR);
+}
+
+bool DirectoryExists(const std::u16string& path) {
+  std::string native;
+  struct stat st;
+  if (!StatResolved(path, native, st)) return false;
+  return S_ISDIR(st.st_mode) || Fail(ENOTDIR);
+}
+
+bool DeleteFile(const std::u16string& path) {
+  const std::string native = posix::ResolveExisting(path);
+  struct stat st;
+  if (native.empty() || lstat(native.c_str(), &st) != 0) {
+    return Fail(native.empty() ? ENOENT : errno);
+  }
+  if (S_ISDIR(st.st_mode)) {
+    return Fail(EISDIR);
+  }
+  // As on Windows, the read-only attribute protects a file from deletion.
+  if (S_ISREG(st.st_mode) && (st.st_mode & S_IWUSR) == 0) {
+    return Fail(EACCES);
+  }
+  if (unlink(native.c_str()) != 0) {
+    return Fail(errno);
+  }
+  posix::NoteRemoved(native);
+  return true;
+}
+
+bool MoveFileReplace(const std::u16string& from, const std::u16string& to) {
+  const std::string source = posix::ResolveExisting(from);
+  const std::string target = posix::ResolveForCreate(to);
+  if (source.empty() || target.empty()) {
+    return Fail(ENOENT);
+  }
+  if (rename(source.c_str(), target.c_str()) != 0) {
+    return Fail(errno);
+  }
+  posix::NoteRemoved(source);
+  posix::NoteCreated(target);
+  return true;
+}
+
+uint32_t GetFileAttributes(const std::u16string& path) {
+  std::string native;
+  struct stat st;
+  if (!StatResolved(path, native, st)) return kInvalidAttributes;
+  uint32_t attributes = 0;
+  if (S_ISDIR(st.st_mode)) {
+    attributes |= faDirectory;
+  } else {
+    attributes |= faArchive;
+  }
+  if ((st.st_mode & S_IWUSR) == 0) {
+    attributes |= faReadOnly;
+  }
+  std::string folder, name;
+  posix::SplitPath(native, folder, name);
+  if (name.size() > 1 && name[0] == '.' && name != "..") {
+    attributes |= faHidden;
+  }
+  return attributes;
+}
+
+bool SetFileAttributes(const std::u16string& path, uint32_t attributes) {
+  std::string native;
+  struct stat st;
+  if (!StatResolved(path, native, st)) return false;
+  mode_t mode = st.st_mode & 07777;
+  if (attributes & faReadOnly) {
+    mode &= ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH);
+  } else if ((mode & S_IWUSR) == 0) {
+    // Only the owner gets write access back: widening it for others was never asked for.
+    mode |= S_IWUSR;
+  }
+  // Hidden, system and archive have no POSIX counterpart and are accepted as they are.
+  if (mode != (st.st_mode & 07777) && chmod(native.c_str(), mode) != 0) {
+    return Fail(errno);
+  }
+  return true;
+}
+
+int64_t FileDosDateTime(const std::u16string& path) {
+  std::string native;
+  struct stat st;
+  if (!StatResolved(path, native, st)) return -1;
+  struct tm local {};
+  const time_t t = st.st_mtim.tv_sec;
+  if (localtime_r(&t, &local) == nullptr) {
+    Fail(EOVERFLOW);
+    return -1;
+  }
+  const int year = local.tm_year + 1900;
+  if (year < 1980) return kDosDateTimeMin;
+  if (year > 2107) return kDosDateTimeMax;
+  const uint32_t date = (static_cast<uint32_t>(year - 1980) << 9) |
+                        (static_cast<uint32_t>(local.tm_mon + 1) << 5) |
+                        static_cast<uint32_t>(local.tm_mday);
+  // A leap second (tm_sec 60) still has to fit the 5-bit field.
+  const int second = local.tm_sec > 59 ? 59 : local.tm_sec;
+  const uint32_t time = (static_cast<uint32_t>(local.tm_hour) << 11) |
+                        (static_cast<uint32_t>(local.tm_min) << 5) |
+                        static_cast<uint32_t>(second / 2);
+  return static_cast<int64_t>((date << 16) | time);
+}
+
+bool ForceDirectories(const std::u16string& path) {
+  const std::string native = posix::ToNativePath(path);
+  if (native.empty()) {
+    return Fail(ENOENT);
+  }
+  // Walk the components, reusing an existing folder whose name differs only in case, as a
+  // Windows file system would, and creating the rest.
+  std::string current = native[0] == '/' ? "/" : "";
+  size_t pos = 0;
+  while (pos < native.size()) {
+    size_t end = native.find('/', pos);
+    if (end == std::string::npos) end = native.size();
+    const std::string component = native.substr(pos, end - pos);
+    pos = end + 1;
+    if (component.empty()) continue;
+    std::string next = Join(current, component);
+    struct stat st;
+    if (component != "." && component != ".." && lstat(next.c_str(), &st) != 0) {
+      std::string match;
+      if (posix::FindFolded(current, component, match)) {
+        next = Join(current, match);
+      } else if (mkdir(next.c_str(), 0777) == 0) {
+        posix::NoteCreated(next);
+      } else if (errno != EEXIST) {
+        return Fail(errno);
+      }
+    }
+    if (stat(next.c_str(), &st) != 0) {
+      return Fail(errno);
+    }
+    if (!S_ISDIR(st.st_mode)) {
+      return Fail(ENOTDIR);
+    }
+    current = next;
+  }
+  return true;
+}
+
+DriveType GetDriveType(const std::u16string&) {
+  return DriveType::Fixed;
+}
+
+int64_t DiskFreeSpace(const std::u16string& path) {
+  std::string native = posix::ResolveExisting(path);
+  if (native.empty()) native.assign(1, '.');
+  for (;;) {
+    struct statvfs vfs;
+    if (statvfs(native.c_str(), &vfs) == 0) {
+      return static_cast<int64_t>(vfs.f_bavail) * static_cast<int64_t>(vfs.f_frsize);
+    }
+    if (errno != ENOENT && errno != ENOTDIR) {
+      Fail(errno);
+      return -1;
+    }
+    std::string folder, name;
+    posix::SplitPath(native, folder, name);
+    const std::string parent = folder.empty() ? "." : folder;
+    if (parent == native) {
+      Fail(ENOENT);
+      return -1;
+    }
+    native = parent;
+  }
+}
+
+std::u16string TempFolder() {
+  const char* env = std::getenv("TMPDIR");
+  std::string folder = env != nullptr && env[0] != '\0' ? env : "/tmp";
+  while (folder.size() > 1 && folder.back() == '/') {
+    folder.pop_back();
+  }
+  std::u16string result = posix::FromNativePath(folder);
+  if (result.empty() || result.back() != u'\\') {
+    result.push_back(u'\\');
+  }
+  return result;
+}
+
+std::u16string CurrentFolder() {
+  std::vector<char> buffer(4096);
+  while (getcwd(buffer.data(), buffer.size()) == nullptr) {
+    if (errno != ERANGE) {
+      Fail(errno);
+      return std::u16string();
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+  return posix::FromNativePath(buffer.data());
+}
+
+std::u16string ExecutablePath() {
+  std::vector<char> buffer(4096);
+  for (;;) {
+    const ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());
+    if (n < 0) {
+      Fail(errno);
+      return std::u16string();
+    }
+    if (static_cast<size_t>(n) < buffer.size()) {
+      return posix::FromNativePath(std::string_view(buffer.data(), static_cast<size_t>(n)));
+    }
+    buffer.resize(buffer.size() * 2);  // possibly truncated: try again with more room
+  }
+}
+
+}  // namespace qp::platform
