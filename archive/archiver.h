@@ -90,8 +90,8 @@ class TQPBaseArchiver : public TComponent, protected TQPDirManagerOwner {
   // Chooses the mode (create, 0x22 or 0x40) and opens.
   void OpenArchive();
   void OpenArchive(uint16_t mode);
-  // Never raises.
-  void CloseArchive();
+  // Never raises; also releases what a failed open left behind.
+  void CloseArchive() noexcept;
   bool IsOpen() const { return open_; }
   uint16_t OpenMode() const { return openMode_; }
 
@@ -104,6 +104,8 @@ class TQPBaseArchiver : public TComponent, protected TQPDirManagerOwner {
   // The file name of volume `index` (-1: the last volume) built from FileName.
   std::u16string VolumeFileName(const std::u16string& name, int32_t index, bool checkExists);
   // Makes the archive stream show the volume `info` names; native error 45 when cancelled.
+  // A switch to another file replaces the archive stream: the previous stream object is
+  // destroyed, so callers continue with the returned pointer only.
   TQPStream* SwitchVolume(const TQPVolumeNumberInfo& info) override;
   void DetectSpanning(bool endRecordFound, int32_t diskNumber);
   const TQPVolumeNumberInfo& VolumeInfo() const { return volumeInfo_; }
@@ -185,9 +187,43 @@ class TQPBaseArchiver : public TComponent, protected TQPDirManagerOwner {
   std::unique_ptr<TQPStream> stream_;
 
   // ----- internals of opening and volumes (archiver.cpp, volumes.cpp) -----
+  // The opening probes: settle SpanningMode, make the volume that ends the archive current
+  // and leave a fresh directory manager on it.
+  void ProbeVolumes();
+  // A new directory manager on the current stream; true when it finds an end record (the
+  // disk number of that record in `diskNumber`).
+  bool ProbeEndRecord(uint16_t& diskNumber);
+  // Opens `path` with the open mode and makes it the archive stream (native error 12 when it
+  // does not exist, 33 when it cannot be opened).
+  void OpenVolumeStream(const std::u16string& path);
+  // The name of volume `index` under the given kind and naming, without existence checks.
+  std::u16string BuildVolumeName(const std::u16string& name, int32_t index, TQPSpanningMode mode,
+                                 bool advancedNaming) const;
+  bool IsSelfExtractor(const std::u16string& name) const;
+  // A new archive that never received an item gets its empty directory (an end record), so
+  // that the file it leaves behind opens again.
+  void FinishNewArchive();
 
   // ----- internals of search and extraction (search.cpp, mask_match.cpp, process_files.cpp,
   // extract_item.cpp, decode_item.cpp) -----
+  // The search step shared by FindFirst and FindNext: from Handle.ItemIndex on.
+  bool SearchStep(TQPArchiveItem& Item);
+  bool NameTestPasses(const TInternalSearchRec& handle, const std::u16string& storedName) const;
+  void FillSearchRecord(int32_t index, TQPArchiveItem& Item);
+  // The stored-or-deflated decoder of one item; false on a read, inflate or size failure.
+  bool RunDecoder(TDirItem& item, TQPStream& destination, uint64_t compressedSize, uint64_t uncompressedSize,
+                  uint32_t& crc, uint64_t& produced);
+  // Raises the ppProcess pair for `processed` bytes of the current item; false on Cancel.
+  bool FireDecodeProgress(const std::u16string& storedName, uint64_t processed);
+  // Creates a destination folder once per run of equal consecutive folders.
+  bool EnsureDirectory(const std::u16string& folder);
+
+  TQPProcessOperation runOperation_ = poExtract;
+  // Decoder buffers (and the inflate-ahead thread) kept for the items of one run, so that
+  // memory stays fixed and small items pay no allocation. Shared ownership only because the
+  // type is private to the decoder.
+  std::shared_ptr<class TQPInflater> inflater_;
+  std::u16string lastEnsuredDir_;
 };
 
 class TQuillpack : public TQPBaseArchiver {

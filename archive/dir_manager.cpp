@@ -55,7 +55,11 @@ bool TQPDirManager::FindEndRecord(uint32_t signature, int64_t& position) {
     const uint64_t recordEnd = static_cast<uint64_t>(p) + TEndOfCentralDir::kSize;
     if (record.StartDisk > record.DiskNumber) continue;
     if (record.EntriesOnDisk > record.TotalEntries) continue;
-    if (record.DirectorySize != kMarker32 && record.DirectorySize >= recordEnd) continue;
+    // Only a directory that starts on this disk has to fit in front of the record; in a
+    // multi-volume set it may begin on an earlier volume and be larger than this one.
+    if (record.StartDisk == record.DiskNumber && record.DirectorySize != kMarker32 &&
+        record.DirectorySize >= recordEnd)
+      continue;
     if (record.StartDisk == record.DiskNumber && record.DirectoryOffset != kMarker32 &&
         record.DirectoryOffset >= recordEnd - record.DirectorySize)
       continue;
@@ -220,6 +224,9 @@ void TQPDirManager::ReadEntries(int64_t position, uint32_t count, uint32_t lastD
     ArchiveStream->ReadBuffer(raw, sizeof raw);
     item.CentralDirItem.Parse(raw);
     const TCentralDirHeader& h = item.CentralDirItem;
+    // Across volumes a header without its signature means a volume of another set: reading
+    // on would turn its bytes into items.
+    if (multiVolume && h.Signature != kCentralHeaderSignature) throw EStreamError("Volume is not part of the set");
     if ((h.Flags & kFlagEncrypted) && h.VersionNeeded < kStrongEncryptionVersion) item.CryptoAlgorithm = 0;
     item.ActualMethod = h.Method;
     Directory.SetEntryName(index, DecodeCentralName(ReadBytes(*ArchiveStream, h.NameLength), h.Flags, oemNames));

@@ -1,46 +1,35 @@
-// `quillpack list ARCHIVE`: the item names, one per line in UTF-8, as stored, in directory order.
+// `quillpack list ARCHIVE`: the item names, one per line in UTF-8, as stored, in directory
+// order. The archive is opened through the component, read only, so split sets and
+// self-extractors are found as the component finds them.
 #include <cstdio>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "archive/dir_manager.h"
-#include "archive/exception.h"
-#include "archive/file_stream.h"
+#include "archive/archiver.h"
 #include "platform/platform.h"
 #include "tools/commands.h"
-
-namespace {
-
-// A single-file archive read with the names in the OEM code page, as the component reads them.
-class SingleFileOwner : public TQPDirManagerOwner {
- public:
-  bool GetOEMFileNames() const override { return true; }
-  TQPSpanningMode GetSpanningMode() const override { return smNone; }
-  bool GetTolerantOpen() const override { return true; }
-  TQPStream* SwitchVolume(const TQPVolumeNumberInfo&) override { throw EQPException(45, nullptr); }
-};
-
-}  // namespace
+#include "tools/terminal_questions.h"
 
 int RunList(const std::vector<std::string>& args) {
   if (args.size() != 1) {
     std::fputs("usage: quillpack list ARCHIVE\n", stderr);
     return 2;
   }
-  const std::u16string path = qp::platform::Utf8ToUtf16(args[0]);
-  if (!qp::platform::FileExists(path)) throw EQPException(12, nullptr, {path});
-  auto stream = TQPFileStream::Open(path, qp::platform::fmOpenRead | qp::platform::fmShareDenyNone);
-  if (!stream) throw EQPException(33, nullptr, {path});
-  SingleFileOwner owner;
-  TQPDirManager manager(stream.get(), &owner);
-  manager.ReadDirectory();
+  InstallTerminalQuestions();
+  TQuillpack archiver(nullptr);
+  archiver.FileName = qp::platform::Utf8ToUtf16(args[0]);
+  archiver.OpenArchive(kOpenModeReadOnlyDenyNone);
 
+  // One buffered write: listings of 100,000 items must not cost a system call per line.
   std::string out;
-  for (int32_t i = 0; i < manager.Directory.Count(); ++i) {
+  TQPDirManager& manager = *archiver.DirManager();
+  const int32_t count = manager.Directory.Count();
+  out.reserve(static_cast<size_t>(count) * 32);
+  for (int32_t i = 0; i < count; ++i) {
     out += qp::platform::Utf16ToUtf8(manager.Directory.ItemRef(i).ItemName);
     out += '\n';
   }
   std::fwrite(out.data(), 1, out.size(), stdout);
+  archiver.CloseArchive();
   return 0;
 }
