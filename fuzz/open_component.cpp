@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "archive/archiver.h"
@@ -23,12 +24,27 @@ void WriteFile(const std::string& path, const uint8_t* data, size_t size) {
   std::fclose(f);
 }
 
+constexpr const char* kVolumeNames[] = {"/data.zip", "/data.exe", "/data.z01", "/data.ZIP", "/data_001.zip"};
+
+void RemoveVolumes(const std::string& folder) {
+  for (const char* name : kVolumeNames) std::remove((folder + name).c_str());
+}
+
 const std::string& Folder() {
   static const std::string folder = [] {
     std::string dir = "/tmp/qp-fuzz-open-" + std::to_string(getpid());
     mkdir(dir.c_str(), 0700);
     return dir;
   }();
+  // The fuzzer ends through exit(): leave no scratch folder behind.
+  static const bool cleanupRegistered = [] {
+    std::atexit([] {
+      RemoveVolumes(folder);
+      rmdir(folder.c_str());
+    });
+    return true;
+  }();
+  (void)cleanupRegistered;
   return folder;
 }
 
@@ -42,8 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string folder = Folder();
   const bool exe = variant & 2;
   const bool split = variant & 4;
-  for (const char* stale : {"/data.zip", "/data.exe", "/data.z01", "/data.ZIP", "/data_001.zip"})
-    std::remove((folder + stale).c_str());
+  RemoveVolumes(folder);
 
   std::string name = folder + (exe ? "/data.exe" : "/data.zip");
   if (split) {
