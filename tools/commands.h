@@ -6,3 +6,4 @@
 #include <vector>
 
 int RunList(const std::vector<std::string>& args);
+int RunExtract(const std::vector<std::string>& args);

@@ -1,4 +1,5 @@
-// quillpack: the engine's command-line tool. `quillpack list ARCHIVE` prints the item names.
+// quillpack: the engine's command-line tool. `quillpack list ARCHIVE` prints the item names;
+// `quillpack extract ARCHIVE ...` extracts items.
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -9,7 +10,10 @@
 namespace {
 
 int Usage() {
-  std::fputs("usage: quillpack list ARCHIVE\n", stderr);
+  std::fputs("usage: quillpack list ARCHIVE\n"
+             "       quillpack extract ARCHIVE [-d DIR] [-o prompt|always|never|newer|older] [-p PASSWORD]\n"
+             "                         [-x EXCLUDE] [MASK ...]\n",
+             stderr);
   return 2;
 }
 
@@ -21,6 +25,7 @@ int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 2, argv + argc);
   try {
     if (command == "list") return RunList(args);
+    if (command == "extract") return RunExtract(args);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "%s\n", e.what());
     return 1;
