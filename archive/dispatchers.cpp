@@ -170,13 +170,15 @@ void TQPBaseArchiver::DoOnRequestMiddleVolume(int32_t VolumeNumber, std::u16stri
 }
 
 void TQPBaseArchiver::DoOnDiskFull(int32_t VolumeNumber, const std::u16string& VolumeFileName, bool& Cancel) {
+  Cancel = false;
   if (OnDiskFull) {
-    OnDiskFull(this, VolumeNumber, VolumeFileName, Cancel);
+    // Volume numbers are 0-based inside the engine and shown from 1.
+    OnDiskFull(this, VolumeNumber + 1, VolumeFileName, Cancel);
     return;
   }
   // Only a spanned set can go on with another disk; anything else is a hard failure.
   if (spanningMode_ != smSpanning) throw EQPException(65, nullptr);
-  const int64_t required = spanningOptions_->VolumeSizeLimit(VolumeNumber <= 1);
+  const int64_t required = spanningOptions_->VolumeSizeLimit(VolumeNumber <= 0);
   const int64_t available = qp::platform::DiskFreeSpace(VolumeFileName);
   Cancel = !AskOkCancel(QPFormat(u"Disk is full. Required free space: %d bytes, but available only: %d bytes. "
                                  u"Clean the disk or find another blank disk",

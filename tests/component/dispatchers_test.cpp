@@ -147,6 +147,22 @@ TEST(ComponentDispatchers, ProgressConfirmAndNameEvents) {
   EXPECT_TRUE(questions.asked.empty());
 }
 
+TEST(ComponentDispatchers, DiskFullHandlerSeesTheNumberFromOneAndCancelCleared) {
+  TQuillpack a(nullptr);
+  int32_t seen = -99;
+  bool cancelOnEntry = true;
+  a.OnDiskFull = [&](TComponent*, int32_t volume, const std::u16string&, bool& cancel) {
+    seen = volume;
+    cancelOnEntry = cancel;
+    cancel = true;
+  };
+  bool cancel = true;
+  a.DoOnDiskFull(-1, u"x.zip", cancel);
+  EXPECT_EQ(seen, 0);
+  EXPECT_FALSE(cancelOnEntry);
+  EXPECT_TRUE(cancel);
+}
+
 TEST(ComponentDispatchers, DiskFullDefault) {
   TQuillpack a(nullptr);
   a.Name = u"Archiver";
@@ -168,9 +184,9 @@ TEST(ComponentDispatchers, DiskFullDefault) {
   a.SpanningOptions().FirstVolumeSize = 80000;
   ScriptedQuestions questions;
   questions.answers = {R::qrOK, R::qrCancel};
-  a.DoOnDiskFull(2, volume, cancel);
-  EXPECT_FALSE(cancel);
   a.DoOnDiskFull(1, volume, cancel);
+  EXPECT_FALSE(cancel);
+  a.DoOnDiskFull(0, volume, cancel);  // the first volume has its own limit
   EXPECT_TRUE(cancel);
   ASSERT_EQ(questions.asked.size(), 2u);
   // The free space moves while other programs write, so only its form is checked.
