@@ -22,6 +22,15 @@ const fs::path& Scratch() {
     fs::create_directories(p);
     return p;
   }();
+  // The fuzzer ends through exit(): leave no scratch folder behind.
+  static const bool cleanupRegistered = [] {
+    std::atexit([] {
+      std::error_code ignored;
+      fs::remove_all(root, ignored);
+    });
+    return true;
+  }();
+  (void)cleanupRegistered;
   return root;
 }
 
