@@ -16,3 +16,6 @@ seq 1 20000 > "$sample/in/docs/numbers.txt"
 (cd "$sample/in" && zip -q -r ../sample.zip .)
 echo "Items of a sample archive:"
 build/native/bin/quillpack list "$sample/sample.zip"
+echo "Extracting it:"
+build/native/bin/quillpack extract "$sample/sample.zip" -d "$sample/out" -o always
+(cd "$sample/out" && find . -type f | sort)
