@@ -113,13 +113,13 @@ std::u16string QPFormat(std::u16string_view format, std::initializer_list<TQPFor
       out += c;
       continue;
     }
-    char16_t spec = format[i + 1];
-    if (spec == u'%') {
+    char16_t conversion = format[i + 1];
+    if (conversion == u'%') {
       out += u'%';
       ++i;
       continue;
     }
-    if ((spec == u's' || spec == u'd') && next != args.end()) {
+    if ((conversion == u's' || conversion == u'd') && next != args.end()) {
       if (const auto* s = std::get_if<std::u16string>(&*next)) {
         out += *s;
       } else {
