@@ -6,7 +6,10 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <ctime>
+#include <mutex>
+#include <string>
 
 #include "platform/platform.h"
 #include "platform/posix/path_mapping.h"
@@ -32,6 +35,71 @@ int DaysInMonth(int year, int month) {
   static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
   return month == 2 && leap ? 29 : days[month - 1];
+}
+
+// The zone is read once and again only when TZ changes: mktime reads it on every call (a stat
+// of /etc/localtime per file on most systems), which an extraction of many small files feels.
+void KeepZoneCurrent() {
+  static std::mutex mutex;
+  static bool loaded = false;
+  static std::string lastTz;
+  std::lock_guard<std::mutex> lock(mutex);
+  const char* env = std::getenv("TZ");
+  const std::string tz = env != nullptr ? std::string(1, '=') + env : std::string();
+  if (!loaded || tz != lastTz) {
+    tzset();
+    lastTz = tz;
+    loaded = true;
+  }
+}
+
+bool SameLocal(const struct tm& a, const struct tm& b) {
+  return a.tm_year == b.tm_year && a.tm_mon == b.tm_mon && a.tm_mday == b.tm_mday &&
+         a.tm_hour == b.tm_hour && a.tm_min == b.tm_min && a.tm_sec == b.tm_sec;
+}
+
+// mktime with tm_isdst -1. A local time that exists exactly once (all but the hours around a
+// change of summer time) is found with localtime_r, which does not re-read the zone; a time in
+// a gap or an overlap is left to mktime so that its choice stays the one made.
+time_t LocalToTime(struct tm& local) {
+  KeepZoneCurrent();
+  struct tm utc = local;
+  const time_t guess = timegm(&utc);  // the local fields read as if they were UTC
+  if (guess != static_cast<time_t>(-1)) {
+    constexpr time_t kDay = 24 * 60 * 60;
+    long offsets[3];
+    int offsetCount = 0;
+    bool usable = true;
+    for (const time_t probe : {guess - kDay, guess, guess + kDay}) {
+      struct tm at {};
+      if (localtime_r(&probe, &at) == nullptr) {
+        usable = false;
+        break;
+      }
+      bool seen = false;
+      for (int i = 0; i < offsetCount; ++i) seen = seen || offsets[i] == at.tm_gmtoff;
+      if (!seen) offsets[offsetCount++] = at.tm_gmtoff;
+    }
+    int matches = 0;
+    time_t found = 0;
+    struct tm foundTm {};
+    for (int i = 0; usable && i < offsetCount; ++i) {
+      const time_t candidate = guess - offsets[i];
+      struct tm at {};
+      if (localtime_r(&candidate, &at) == nullptr) {
+        usable = false;
+      } else if (at.tm_gmtoff == offsets[i] && SameLocal(at, local)) {
+        ++matches;
+        found = candidate;
+        foundTm = at;
+      }
+    }
+    if (usable && matches == 1) {
+      local = foundTm;
+      return found;
+    }
+  }
+  return mktime(&local);
 }
 
 }  // namespace
@@ -90,6 +158,27 @@ bool File::Open(const std::u16string& path, uint16_t mode) {
 
 bool File::Create(const std::u16string& path) {
   Close();
+  // The common case of an extraction is a new name in an existing folder: one exclusive
+  // create settles it, with no lookups and nothing to truncate. Any failure (the name exists,
+  // a folder needs its case-insensitive match, ...) takes the general way below.
+  {
+    const std::string exact = posix::ToNativePath(path);
+    const int fd = exact.empty() ? -1 : ::open(exact.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      struct stat st;
+      // A umask without the owner's write bit makes even a new file read-only.
+      const int error = fstat(fd, &st) != 0 ? errno : IsReadOnly(st) ? EACCES : 0;
+      if (error != 0) {
+        ::close(fd);
+        lastError_ = error;
+        return false;
+      }
+      posix::NoteCreated(exact);
+      handle_ = fd;
+      lastError_ = 0;
+      return true;
+    }
+  }
   const std::string native = posix::ResolveForCreate(path);
   // Not O_TRUNC: a read-only file must be refused before anything of it is lost.
   const int fd = ::open(native.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
@@ -239,7 +328,7 @@ bool File::SetDosDateTime(uint32_t dosDateTime) {
   local.tm_sec = second;
   local.tm_isdst = -1;  // the zone's rules decide whether summer time applies
   errno = 0;
-  const time_t t = mktime(&local);
+  const time_t t = LocalToTime(local);
   if (t == static_cast<time_t>(-1) && errno != 0) {
     lastError_ = errno;
     return false;

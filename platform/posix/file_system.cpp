@@ -24,11 +24,16 @@ bool Fail(int error) {
 }
 
 bool StatResolved(const std::u16string& path, std::string& native, struct stat& st) {
-  native = posix::ResolveExisting(path);
+  posix::Lookup lookup;
+  native = posix::ResolveExisting(path, lookup);
   if (native.empty()) {
     return Fail(ENOENT);
   }
-  if (stat(native.c_str(), &st) != 0) {
+  if (lookup.state == posix::Lookup::Found) {
+    st = lookup.st;
+  } else if (lookup.state == posix::Lookup::Missing) {
+    return Fail(lookup.error);
+  } else if (stat(native.c_str(), &st) != 0) {
     return Fail(errno);
   }
   return true;

@@ -86,11 +86,21 @@ std::string Join(const std::string& folder, const std::string& name) {
   return path;
 }
 
-std::string Resolve(const std::string& path, bool foldLast) {
-  if (path.empty() || Exists(path)) {
+std::string Resolve(const std::string& path, bool foldLast, Lookup* lookup) {
+  if (path.empty()) {
     return path;
   }
-  if (errno != ENOENT && errno != ENOTDIR) {
+  struct stat st;
+  if (lstat(path.c_str(), &st) == 0) {
+    // For anything but a symbolic link, lstat and stat tell the same.
+    if (lookup != nullptr && !S_ISLNK(st.st_mode)) {
+      lookup->state = Lookup::Found;
+      lookup->st = st;
+    }
+    return path;
+  }
+  const int error = errno;
+  if (error != ENOENT && error != ENOTDIR) {
     return path;
   }
   std::string folder, name;
@@ -98,12 +108,23 @@ std::string Resolve(const std::string& path, bool foldLast) {
   if (name.empty() || name == "." || name == "..") {
     return path;
   }
-  const std::string resolvedFolder = folder.empty() ? folder : Resolve(folder, true);
+  Lookup folderLookup;
+  const std::string resolvedFolder = folder.empty() ? folder : Resolve(folder, true, &folderLookup);
   std::string match;
-  if (foldLast && FindFolded(resolvedFolder, name, match)) {
-    name = match;
+  bool folded = false;
+  if (foldLast) {
+    // The folder's stat from resolving it doubles as the snapshot check of its listing.
+    const struct stat* known =
+        folderLookup.state == Lookup::Found && resolvedFolder == folder ? &folderLookup.st : nullptr;
+    folded = FindFolded(resolvedFolder, name, match, known);
+    if (folded) name = match;
   }
   std::string result = Join(resolvedFolder, name);
+  // Nothing was substituted: this is the very path lstat just failed on, and stat would too.
+  if (lookup != nullptr && !folded && result == path) {
+    lookup->state = Lookup::Missing;
+    lookup->error = error;
+  }
   errno = ENOENT;
   return result;
 }
@@ -141,10 +162,16 @@ void SplitPath(const std::string& path, std::string& folder, std::string& name) 
   }
 }
 
-bool FindFolded(const std::string& folder, std::string_view name, std::string& match) {
+bool FindFolded(const std::string& folder, std::string_view name, std::string& match,
+                const struct stat* known) {
   const std::string dir = folder.empty() ? std::string(".") : folder;
   struct stat st;
-  if (stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+  if (known != nullptr) {
+    st = *known;
+  } else if (stat(dir.c_str(), &st) != 0) {
+    return false;
+  }
+  if (!S_ISDIR(st.st_mode)) {
     return false;
   }
   const std::u16string key = FoldKey(name);
@@ -214,7 +241,12 @@ void NoteRemoved(const std::string& path) {
 }
 
 std::string ResolveExisting(std::u16string_view path) {
-  return Resolve(ToNativePath(path), true);
+  return Resolve(ToNativePath(path), true, nullptr);
+}
+
+std::string ResolveExisting(std::u16string_view path, Lookup& lookup) {
+  lookup = Lookup();
+  return Resolve(ToNativePath(path), true, &lookup);
 }
 
 std::string ResolveForCreate(std::u16string_view path) {
@@ -227,7 +259,7 @@ std::string ResolveForCreate(std::u16string_view path) {
   if (folder.empty() || name.empty()) {
     return native;
   }
-  return Join(Resolve(folder, true), name);
+  return Join(Resolve(folder, true, nullptr), name);
 }
 
 }  // namespace qp::platform::posix

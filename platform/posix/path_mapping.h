@@ -2,6 +2,8 @@
 // names the way a case-insensitive Windows file system would when the exact one is missing.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <string>
 #include <string_view>
 
@@ -16,13 +18,26 @@ std::u16string FromNativePath(std::string_view native);
 // missing component is looked up case-insensitively in its folder. When nothing matches the
 // mapped path comes back unchanged, so the caller's system call reports ENOENT.
 std::string ResolveExisting(std::u16string_view path);
+
+// What resolving learnt about the path it returned, so that a caller about to stat that same
+// path need not ask the system a second time. Found: it exists and is no symbolic link, st is
+// what stat gives. Missing: it does not exist, error is what stat reports. Unknown: ask.
+struct Lookup {
+  enum State { Unknown, Found, Missing };
+  State state = Unknown;
+  struct stat st {};
+  int error = 0;
+};
+std::string ResolveExisting(std::u16string_view path, Lookup& lookup);
 // The POSIX path for a name about to be created: the folders are resolved as above, the last
 // component is kept exactly as given.
 std::string ResolveForCreate(std::u16string_view path);
 
 // Case-insensitive lookup of name inside folder ("" for the current folder). Writes the
 // name as it is on disk into match.
-bool FindFolded(const std::string& folder, std::string_view name, std::string& match);
+// `known`, when given, is a stat of folder just taken by the caller.
+bool FindFolded(const std::string& folder, std::string_view name, std::string& match,
+                const struct stat* known = nullptr);
 
 // Keep the lookup cache in step with changes this process makes itself.
 void NoteCreated(const std::string& path);

@@ -131,6 +131,37 @@ TEST_F(FileTest, DosDateTimeRoundTripsAndRejectsImpossibleValues) {
 }
 
 #ifndef _WIN32
+// DOS times are local times: the instant stored must be the zone's, summer time included,
+// and a change of TZ during the process must be followed.
+TEST_F(FileTest, DosTimesFollowTheTimeZone) {
+  WriteFile(u"z.txt", "z");
+  File file;
+  ASSERT_TRUE(file.Open(Path(u"z.txt"), fmOpenReadWrite | fmShareExclusive));
+  const char* saved = std::getenv("TZ");
+  const std::string previous = saved ? saved : "";
+  struct Case {
+    const char* zone;
+    uint32_t dos;
+    time_t utc;
+  };
+  // 2021-07-01 12:00 and 2021-01-01 12:00 local time.
+  const Case cases[] = {{"UTC0", Dos(2021, 7, 1, 12, 0, 0), 1625140800},
+                        {"EST5EDT,M3.2.0,M11.1.0", Dos(2021, 7, 1, 12, 0, 0), 1625140800 + 4 * 3600},
+                        {"EST5EDT,M3.2.0,M11.1.0", Dos(2021, 1, 1, 12, 0, 0), 1609502400 + 5 * 3600},
+                        {"CET-1CEST,M3.5.0,M10.5.0/3", Dos(2021, 7, 1, 12, 0, 0), 1625140800 - 2 * 3600}};
+  for (const Case& c : cases) {
+    setenv("TZ", c.zone, 1);
+    tzset();
+    ASSERT_TRUE(file.SetDosDateTime(c.dos)) << c.zone;
+    struct stat st {};
+    ASSERT_EQ(stat(NativePath(Path(u"z.txt")).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtime, c.utc) << c.zone;
+    EXPECT_EQ(FileDosDateTime(Path(u"z.txt")), static_cast<int64_t>(c.dos)) << c.zone;
+  }
+  if (saved) setenv("TZ", previous.c_str(), 1); else unsetenv("TZ");
+  tzset();
+}
+
 // DOS times start in 1980; an older file still gets the earliest one, not a failure.
 TEST_F(FileTest, TimesBefore1980ClampToTheFirstDosDay) {
   WriteFile(u"old.txt", "o");
