@@ -104,24 +104,6 @@ time_t LocalToTime(struct tm& local) {
 
 }  // namespace
 
-File::~File() {
-  Close();
-}
-
-File::File(File&& other) noexcept : handle_(other.handle_), lastError_(other.lastError_) {
-  other.handle_ = -1;
-}
-
-File& File::operator=(File&& other) noexcept {
-  if (this != &other) {
-    Close();
-    handle_ = other.handle_;
-    lastError_ = other.lastError_;
-    other.handle_ = -1;
-  }
-  return *this;
-}
-
 bool File::Open(const std::u16string& path, uint16_t mode) {
   Close();
   const uint16_t access = mode & 0x0F;

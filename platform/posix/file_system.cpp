@@ -9,6 +9,7 @@
 #include <ctime>
 #include <vector>
 
+#include "platform/dos_time_range.h"
 #include "platform/platform.h"
 #include "platform/posix/path_mapping.h"
 
@@ -46,9 +47,6 @@ std::string Join(const std::string& folder, const std::string& name) {
   return path;
 }
 
-constexpr uint32_t kDosDateTimeMin = (0u << 25) | (1u << 21) | (1u << 16);  // 1980-01-01 00:00
-constexpr uint32_t kDosDateTimeMax =
-    (127u << 25) | (12u << 21) | (31u << 16) | (23u << 11) | (59u << 5) | 29u;  // 2107-12-31
 
 }  // namespace
 

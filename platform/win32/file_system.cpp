@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "platform/dos_time_range.h"
 #include "platform/platform.h"
 #include "platform/win32/wide.h"
 
@@ -79,9 +80,6 @@ uint64_t Ticks(const FILETIME& t) {
   return (static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
 }
 
-constexpr uint32_t kDosDateTimeMin = (1u << 21) | (1u << 16);  // 1980-01-01 00:00:00
-constexpr uint32_t kDosDateTimeMax =
-    (127u << 25) | (12u << 21) | (31u << 16) | (23u << 11) | (59u << 5) | 29u;  // 2107-12-31
 
 }  // namespace
 
