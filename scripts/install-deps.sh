@@ -7,7 +7,7 @@ export DEBIAN_FRONTEND=noninteractive
 want=(build-essential cmake ninja-build pkg-config zlib1g-dev googletest libgtest-dev
       clang libclang-rt-14-dev libssl-dev
       mingw-w64 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix libz-mingw-w64-dev
-      zip unzip p7zip-full libarchive-tools python3 xvfb xauth bc time)
+      zip unzip p7zip-full libarchive-tools python3 xvfb xauth bc time imagemagick osslsigncode)
 wine_pkgs=(wine wine32:i386)
 
 missing=()
@@ -19,5 +19,11 @@ done
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   dpkg --add-architecture i386
 fi
-apt-get update -qq
+# A mirror caught mid-sync fails the index download now and then: try again before giving up,
+# and go on with the indexes that did arrive.
+for attempt in 1 2 3; do
+  apt-get update -qq && break
+  echo "apt-get update failed (attempt $attempt), retrying" >&2
+  sleep 10
+done
 apt-get install -y -qq --no-install-recommends "${missing[@]}"
