@@ -1,4 +1,4 @@
-// The containment test for stored item names.
+// The containment test for item names, and the test for a name that starts at a root.
 #include "archive/safe_path.h"
 
 namespace {
@@ -47,4 +47,10 @@ bool StaysInsideDestination(std::u16string_view name) {
     pos = end + 1;
   }
   return true;
+}
+
+bool IsRootedPath(std::u16string_view name) {
+  if (!name.empty() && name.front() == u'\\') return true;
+  const bool driveLetter = name.size() >= 3 && ((name[0] | 0x20) >= u'a' && (name[0] | 0x20) <= u'z');
+  return driveLetter && name[1] == u':' && name[2] == u'\\';
 }

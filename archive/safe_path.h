@@ -1,4 +1,5 @@
-// Whether a stored item name stays inside the destination folder when it is appended to it.
+// Whether an item name stays inside the destination folder when it is appended to it, and
+// whether a name a handler chose names its own root.
 #pragma once
 
 #include <string_view>
@@ -8,3 +9,8 @@
 // components climb above its start ("a\..\..\x"). Components made only of dots and
 // blanks count as "..": Windows strips trailing dots and blanks from a component.
 bool StaysInsideDestination(std::u16string_view name);
+
+// `name` uses '\' as separator. True for a path that does not hang below a destination: one
+// that starts at a root ("\x": the drive's root on Windows, an absolute path on POSIX; or
+// "\\server\share") or at a drive ("C:\x").
+bool IsRootedPath(std::u16string_view name);
