@@ -75,6 +75,10 @@ void TQPBaseArchiver::ExtractOneItem(int32_t index, std::u16string name, const s
   // Only a handler may send an item elsewhere, and only by giving a path from a root.
   const bool redirected = name != storedName && IsRootedPath(name);
   if (!redirected && !StaysInsideDestination(name)) throw EQPException(19, this, {name});
+  // Whatever its origin, a name must reach a plain file: not a device, not a name that a NUL
+  // cuts short or that Windows shortens by its trailing dots and blanks, since masks and
+  // checks judged the full name.
+  if (!IsPlainFileName(name)) throw EQPException(19, this, {name});
 
   std::u16string folder = redirected ? std::u16string() : base;
   if (!Options().CreateDirs) {
