@@ -79,9 +79,13 @@ TEST_F(HandlerNamesTest, RenamedNamesStayInsideTheDestination) {
   EXPECT_EQ(Read("into/docs/nested.txt"), "nested");
   EXPECT_EQ(Read("evil_up.txt"), "evil");
   EXPECT_EQ(Read("evil2.txt"), "evil");
-  EXPECT_EQ(Everything(), (std::vector<std::string>{"out", "out/evil2.txt", "out/evil_up.txt", "out/into",
-                                                    "out/into/docs", "out/into/docs/nested.txt", "out/into/empty",
-                                                    "out/into/ok.txt", "out/into/sub", "test.zip"}));
+  // Windows folds "into\sub\..\.." before creating folders, POSIX creates "into/sub" on the
+  // way: either is inside.
+  std::vector<std::string> all = Everything();
+  std::erase(all, "out/into/sub");
+  EXPECT_EQ(all, (std::vector<std::string>{"out", "out/evil2.txt", "out/evil_up.txt", "out/into", "out/into/docs",
+                                           "out/into/docs/nested.txt", "out/into/empty", "out/into/ok.txt",
+                                           "test.zip"}));
   TearDown();
   SetUp();
 
