@@ -1,6 +1,7 @@
 // Extracting one item to disk: the destination path, folders, the overwrite rules, writing
 // (through a temporary file when a file is being replaced), time and attributes, and the
 // removal of whatever a failed, skipped or cancelled item left behind.
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <memory>
@@ -65,6 +66,10 @@ void TQPBaseArchiver::ExtractOneItem(int32_t index, std::u16string name, const s
   uint32_t attr = item.CentralDirItem.ExternalAttributes;
   const std::u16string storedName = name;
   DoOnExtractFile(name, attr, item.ItemComment);
+  // The dispatcher hands the name back with the stored '/' separators; from here on it is a
+  // path under the destination. Compared unconverted, a name the handler left alone would
+  // look changed and escape the containment test below, and its folders would not be made.
+  std::replace(name.begin(), name.end(), u'/', u'\\');
   // A stored name must not lead outside the destination; a name the application's handler
   // gave is the application's own choice.
   if (name == storedName && !StaysInsideDestination(name)) throw EQPException(19, this, {name});
