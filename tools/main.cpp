@@ -1,5 +1,6 @@
 // quillpack: the engine's command-line tool. `quillpack list ARCHIVE` prints the item names;
-// `quillpack extract ARCHIVE ...` extracts items.
+// `quillpack extract ARCHIVE ...` extracts items; `quillpack sfx STUB ARCHIVE OUTPUT` makes a
+// self-extractor.
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -12,7 +13,8 @@ namespace {
 int Usage() {
   std::fputs("usage: quillpack list ARCHIVE\n"
              "       quillpack extract ARCHIVE [-d DIR] [-o prompt|always|never|newer|older] [-p PASSWORD]\n"
-             "                         [-x EXCLUDE] [MASK ...]\n",
+             "                         [-x EXCLUDE] [MASK ...]\n"
+             "       quillpack sfx STUB ARCHIVE OUTPUT\n",
              stderr);
   return 2;
 }
@@ -26,6 +28,7 @@ int main(int argc, char** argv) {
   try {
     if (command == "list") return RunList(args);
     if (command == "extract") return RunExtract(args);
+    if (command == "sfx") return RunSfx(args);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "%s\n", e.what());
     return 1;
