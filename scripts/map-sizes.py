@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Sums the bytes a GNU ld map file attributes to each input (library member or object) and
-prints the largest contributors, grouped by library as well."""
+prints the largest contributors, grouped by library as well. Sections that take no room
+in the file (.bss, debug information) are left out."""
 import re
 import sys
 from collections import defaultdict
@@ -30,7 +31,8 @@ def main():
             continue
         section = m.group(1) or pending
         pending = None
-        if not section or section.startswith((".debug", ".stab")):
+        # Debug sections are stripped; .bss and common symbols take no room in the file.
+        if not section or section.startswith((".debug", ".stab", ".bss", "COMMON")):
             continue
         size = int(m.group(2), 16)
         source = m.group(3).strip()
@@ -39,7 +41,7 @@ def main():
         by_input[source] += size
         library = source.split("(")[0] if "(" in source else "objects"
         by_library[library.rsplit("/", 1)[-1]] += size
-    print("largest contributors (bytes in the image, before alignment):")
+    print("largest contributors (bytes in the file, before section alignment):")
     for source, size in sorted(by_input.items(), key=lambda kv: -kv[1])[:count]:
         print(f"  {size:8d}  {source.rsplit('/', 1)[-1]}")
     print("by library:")
