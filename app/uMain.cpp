@@ -83,6 +83,10 @@ void TForm1::bnExtractClick(TComponent*) {
     const std::u16string baseDir = Control(TControlId::edPath).Text();
     a.BaseDir = baseDir;
     a.OpenArchive(kOpenModeReadOnlyDenyNone);
+    // A program image holds the record signatures as constants in its own code, so a stub
+    // with nothing appended can pass for an empty archive; it must say so rather than end
+    // quietly having extracted nothing.
+    if (a.ItemCount() == 0) throw Exception(u"No archive to extract is appended to " + a.FileName);
     a.ExtractFiles(u"*.*", kAllItemsSearchAttr, u"");
     a.CloseArchive();
     LaunchFollowUp(baseDir);

@@ -38,6 +38,28 @@ TEST_F(ExtractTest, EscapingNamesFailWith19AndWriteNothingOutside) {
   EXPECT_EQ(Everything(), (std::vector<std::string>{"out", "out/inside", "out/ok.txt", "test.zip"}));
 }
 
+TEST_F(ExtractTest, HandlerThatKeepsTheNameChangesNothing) {
+  // A window shows each name through OnExtractFile: the folders must still be made and the
+  // hostile names still refused.
+  Open(ZipBuilder().Add(Entry("sub/deeper/a.txt", "A")).Add(Entry("../escape.txt", "x")).Add(Entry("b.txt", "B")));
+  std::vector<std::string> shown;
+  arc_.OnExtractFile = [&](TComponent*, std::u16string& n, uint32_t&, const std::string&) {
+    shown.push_back(qp::platform::Utf16ToUtf8(n));
+  };
+  std::vector<int32_t> failures;
+  arc_.OnProcessFileFailure = [&](TComponent*, const std::u16string&, TQPProcessOperation, int32_t native, int32_t,
+                                  const std::u16string&, TQPAction& action) {
+    failures.push_back(native);
+    action = fxaIgnore;
+  };
+  ExtractAll();
+  EXPECT_EQ(shown, (std::vector<std::string>{"sub\\deeper\\a.txt", "..\\escape.txt", "b.txt"}));
+  EXPECT_EQ(failures, std::vector<int32_t>{19});
+  EXPECT_EQ(Read("sub/deeper/a.txt"), "A");
+  EXPECT_EQ(Everything(), (std::vector<std::string>{"out", "out/b.txt", "out/sub", "out/sub/deeper",
+                                                    "out/sub/deeper/a.txt", "test.zip"}));
+}
+
 TEST_F(ExtractTest, ApplicationMayRedirectOutside) {
   Open(ZipBuilder().Add(Entry("item.txt", "mine")));
   arc_.OnExtractFile = [&](TComponent*, std::u16string& n, uint32_t&, const std::string&) {
