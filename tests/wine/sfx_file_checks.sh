@@ -40,10 +40,13 @@ done < <(sed -n 's/^\s*DLL Name: //p' <<<"$headers")
 grep -qi 'DLL Name: comctl32' <<<"$headers" && fail "comctl32 must be loaded at run time, not imported"
 
 # The manifest: common controls 6 for the task dialog, resolution awareness, no elevation.
-strings -n 8 "$stub" | grep -q 'Microsoft.Windows.Common-Controls' || fail "no common-controls 6 manifest"
-strings -n 8 "$stub" | grep -q 'PerMonitorV2' || fail "no DPI awareness in the manifest"
-strings -n 8 "$stub" | grep -q 'asInvoker' || fail "no execution level: a *setup* name would ask for elevation"
-strings -el "$stub" | grep -q '2021.1026' || fail "no version resource"
+# (Read once into variables: grep -q ending a pipe early would fail it under pipefail.)
+texts=$(strings -n 8 "$stub")
+wide_texts=$(strings -el "$stub")
+grep -q 'Microsoft.Windows.Common-Controls' <<<"$texts" || fail "no common-controls 6 manifest"
+grep -q 'PerMonitorV2' <<<"$texts" || fail "no DPI awareness in the manifest"
+grep -q 'asInvoker' <<<"$texts" || fail "no execution level: a *setup* name would ask for elevation"
+grep -q '2021.1026' <<<"$wide_texts" || fail "no version resource"
 
 size=$(stat -c %s "$stub")
 printf 'sfxstub.exe: %d bytes (%d KiB); goal %d KiB, limit %d KiB\n' "$size" $((size / 1024)) $((goal / 1024)) $((limit / 1024))
