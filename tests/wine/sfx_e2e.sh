@@ -23,11 +23,15 @@ export WINEPREFIX="${WINEPREFIX:-$HOME/.wine-quillpack}"
 # Wine draws the frames and captions itself (there is no window manager on the virtual
 # display), so that the screenshots show the windows as they are.
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
+# The layout is checked at 96 dots per inch and once at 144; whatever happens, 96 it stays.
+set_dpi() { wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1; }
+set_dpi 96
 
 work=$(mktemp -d /tmp/sfx-e2e.XXXXXX)
 stub_pids=()
 cleanup() {
   for pid in "${stub_pids[@]}"; do kill "$pid" 2>/dev/null; done
+  set_dpi 96
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -93,7 +97,8 @@ begin "normal mode"
 mkdir -p "$work/normal"
 cp "$work/demo.exe" "$work/normal/demo.exe"
 start_stub "$work/normal/demo.exe"
-out=$(uia timeout=60 window=TForm1 print=edPath print=cboverwrite print=glb_extract print=Label2 print=GaugeZip print=Label3)
+out=$(uia timeout=60 window=TForm1 size print=edPath print=cboverwrite print=glb_extract print=Label2 print=GaugeZip print=Label3)
+expect_eq "$(grep '^size' <<<"$out")" "size|445|173" "client area at 96 dpi"
 expect_eq "$(grep '^edPath' <<<"$out" | field 2)" "$(winpath "$work/normal")\\" "destination preset"
 expect_eq "$(grep '^cboverwrite' <<<"$out" | cut -d'|' -f3-5)" "1|1|0" "check box visible, enabled, unchecked"
 expect_eq "$(grep '^glb_extract' <<<"$out" | field 2)" "Extrahieren/Setup starten" "button caption"
@@ -136,9 +141,20 @@ shot window-during-run
 during=$(uia window=TForm1 print=glb_extract print=GaugeZip print=edPath)
 expect_eq "$(grep '^glb_extract' <<<"$during" | field 3)" "0" "extract button hidden during the run"
 grep -q '^GaugeZip|[0-9]*%|1|' <<<"$during" || fail "gauge not showing a percentage: $during"
+# Exit pressed during the run only asks for the end: the run still completes.
+uia window=TForm1 click=glb_exit >/dev/null || fail "exit button not pressable during the run"
 uia timeout=120 window=TForm1 gone >/dev/null || fail "the big run did not end"
-expect_eq "$(stat -c %s "$work/big/zeros.bin" 2>/dev/null)" "400000000" "size of the big file"
+expect_eq "$(stat -c %s "$work/big/zeros.bin" 2>/dev/null)" "400000000" "size of the big file after exit during the run"
 rm -f "$work/big/zeros.bin"
+
+begin "144 dots per inch"
+set_dpi 144
+start_stub "$work/big/big.exe"
+out=$(uia timeout=60 window=TForm1 size)
+expect_eq "$out" "size|668|260" "client area scaled to 144 dpi"
+shot window-144-dpi
+uia window=TForm1 click=glb_exit timeout=30 gone >/dev/null || fail "exit did not end the window"
+set_dpi 96
 
 begin "setup mode"
 temp_win=$(wine cmd /c echo %TEMP% | tr -d '\r')

@@ -10,6 +10,7 @@
 //   dialog=TITLE             the same for a dialog box (class #32770) captioned TITLE
 //   print=CONTROL            print "CONTROL|text|visible|enabled|checked" (1 or 0)
 //   dump                     print that line for every child of the current window
+//   size                     print "size|WIDTH|HEIGHT" of the current window's client area
 //   click=CONTROL            press a button or check box of the current window
 //   settext=CONTROL=TEXT     replace a control's text
 //   wait=CONTROL.PROP=VALUE  wait until text, visible, enabled or checked has the value
@@ -222,6 +223,10 @@ int main() {
       GetWindowTextW(current, caption, 512);
       Out(L"window|" + std::wstring(caption) + L"|" + ClassName(current));
       EnumChildWindows(current, DumpChild, 0);
+    } else if (verb == L"size") {
+      RECT client{};
+      if (current == nullptr || !GetClientRect(current, &client)) Fail(L"no current window to measure");
+      Out(L"size|" + std::to_wstring(client.right - client.left) + L"|" + std::to_wstring(client.bottom - client.top));
     } else if (verb == L"click") {
       Click(RequireControl(current, value));
     } else if (verb == L"settext") {
