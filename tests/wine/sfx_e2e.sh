@@ -106,6 +106,12 @@ expect_eq "$(grep '^Label2' <<<"$out" | field 2)" "Version für Harlbeck 2021.10
 expect_eq "$(grep '^GaugeZip' <<<"$out" | field 3)" "0" "gauge hidden"
 expect_eq "$(grep '^Label3' <<<"$out" | cut -d'|' -f2-3)" "|0" "file label cleared and hidden"
 shot window-before
+# The folder dialog starts without the destination preselected; cancelling it keeps the text.
+uia window=TForm1 click=glb_dest >/dev/null
+uia timeout=30 dialog='Browse for Folder' >/dev/null || fail "no folder dialog"
+shot folder-dialog
+uia dialog='Browse for Folder' click=Cancel >/dev/null || fail "folder dialog without Cancel"
+expect_eq "$(uia window=TForm1 print=edPath | field 2)" "$(winpath "$work/normal")\\" "destination after a cancelled folder dialog"
 uia window=TForm1 click=glb_extract timeout=60 gone >/dev/null || fail "the window did not end after the run"
 same_tree "$sample" "$work/normal"
 wait_for_file "$work/normal/launched.txt" 20 || fail "start.ini's batch file was not launched"
