@@ -174,7 +174,9 @@ expect_eq "$(grep '^edPath' <<<"$out" | field 2)" "$temp_win\\" "setup destinati
 expect_eq "$(grep '^glb_extract' <<<"$out" | field 2)" "Setup starten" "setup button caption"
 expect_eq "$(grep '^cboverwrite' <<<"$out" | cut -d'|' -f3-5)" "1|0|1" "check box visible, disabled, checked"
 shot window-setup-mode
-uia window=TForm1 click=glb_extract timeout=60 gone >/dev/null || fail "setup run did not end (a question?)"
+# The extract button has the focus and is the default button: Enter starts the run.
+expect_eq "$(uia window=TForm1 focus)" "focus|Setup starten" "focus at start"
+uia window=TForm1 key=RETURN timeout=60 gone >/dev/null || fail "setup run did not end after Enter (a question?)"
 expect_eq "$(cat "$temp_unix/readme.txt")" "Hallo Welt" "temporary readme.txt overwritten without a question"
 same_tree "$sample" "$temp_unix"
 wait_for_file "$temp_unix/launched.txt" 20 || fail "setup's batch file was not launched"

@@ -11,6 +11,8 @@
 //   print=CONTROL            print "CONTROL|text|visible|enabled|checked" (1 or 0)
 //   dump                     print that line for every child of the current window
 //   size                     print "size|WIDTH|HEIGHT" of the current window's client area
+//   focus                    print "focus|text" of the control that has the keyboard focus
+//   key=RETURN|TAB|ESCAPE    press the key on the control that has the focus
 //   click=CONTROL            press a button or check box of the current window
 //   settext=CONTROL=TEXT     replace a control's text
 //   wait=CONTROL.PROP=VALUE  wait until text, visible, enabled or checked has the value
@@ -187,6 +189,14 @@ void Click(HWND control) {
     Fail(L"the click could not be posted");
 }
 
+// The control with the keyboard focus in the current window's thread, or null.
+HWND FocusOf(HWND window) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) return nullptr;
+  return info.hwndFocus;
+}
+
 // Splits "a=b" at the first '=' (or, for wait, "a.b=c" at the '.' before it).
 bool Split(const std::wstring& text, wchar_t separator, std::wstring& left, std::wstring& right) {
   const size_t at = text.find(separator);
@@ -227,6 +237,16 @@ int main() {
       RECT client{};
       if (current == nullptr || !GetClientRect(current, &client)) Fail(L"no current window to measure");
       Out(L"size|" + std::to_wstring(client.right - client.left) + L"|" + std::to_wstring(client.bottom - client.top));
+    } else if (verb == L"focus") {
+      const HWND focus = current ? FocusOf(current) : nullptr;
+      if (focus == nullptr) Fail(L"nothing has the focus");
+      Out(L"focus|" + Property(focus, L"text"));
+    } else if (verb == L"key") {
+      const UINT key = value == L"RETURN" ? VK_RETURN : value == L"TAB" ? VK_TAB : value == L"ESCAPE" ? VK_ESCAPE : 0;
+      const HWND focus = current ? FocusOf(current) : nullptr;
+      if (key == 0 || focus == nullptr) Fail(L"no key \"" + value + L"\" or nothing has the focus");
+      PostMessageW(focus, WM_KEYDOWN, key, 1);
+      PostMessageW(focus, WM_KEYUP, key, 1 | (1u << 30) | (1u << 31));
     } else if (verb == L"click") {
       Click(RequireControl(current, value));
     } else if (verb == L"settext") {
