@@ -53,7 +53,8 @@ winpath() { printf 'Z:%s' "${1//\//\\}"; }
 uia() { wine "$bin/uia.exe" "$@" | tr -d '\r'; }
 # The text of a control from a "name|text|visible|enabled|checked" line, and the flags.
 field() { cut -d'|' -f"$1"; }
-shot() { import -window root "$shots/$1.png" && echo "screenshot $shots/$1.png"; }
+# A moment for the X server to show what wine has drawn.
+shot() { sleep 0.3 && import -window root "$shots/$1.png" && echo "screenshot $shots/$1.png"; }
 start_stub() {  # EXE: started from its own folder, in the background
   (cd "$(dirname "$1")" && exec wine "$1") &
   stub_pids+=($!)

@@ -112,7 +112,17 @@ HWND WaitTopLevel(const std::wstring& name, bool dialogOnly, DWORD timeoutMs) {
   for (;;) {
     Search search{name, dialogOnly, nullptr};
     EnumWindows(MatchTopLevel, reinterpret_cast<LPARAM>(&search));
-    if (search.found != nullptr) return search.found;
+    if (search.found != nullptr) {
+      // Shown is not yet painted: let its program reach its message loop with nothing pending.
+      DWORD processId = 0;
+      GetWindowThreadProcessId(search.found, &processId);
+      if (HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, processId)) {
+        const DWORD spent = GetTickCount() - start;
+        WaitForInputIdle(process, spent < timeoutMs ? timeoutMs - spent : 0);
+        CloseHandle(process);
+      }
+      return search.found;
+    }
     if (GetTickCount() - start > timeoutMs) Fail(L"no window \"" + name + L"\" within the timeout");
     Sleep(kPollMs);
   }
