@@ -26,14 +26,17 @@ inline constexpr int kSmallFontHeight = 11;
 inline constexpr unsigned long kVersionColour = 0x00C0DCC0;  // RGB(192, 220, 192)
 
 inline constexpr TControlLayout kLayout[] = {
-    {TControlId::Label1, TControlKind::Label, 8, 8, 189, 16, L"W\u00E4hlen Sie den Zielordner aus ..", TFontKind::Normal, true},
+    {TControlId::Label1, TControlKind::Label, 8, 8, 189, 16, L"W\u00E4hlen Sie den Zielordner aus ..", TFontKind::Normal,
+     true},
     {TControlId::Label2, TControlKind::Label, 8, 149, 166, 16, L"Version f\u00FCr Harlbeck", TFontKind::Bold, true},
     {TControlId::GaugeZip, TControlKind::Gauge, 8, 102, 423, 22, L"", TFontKind::Normal, false},
     {TControlId::Label3, TControlKind::Label, 9, 86, 38, 16, L"Label3", TFontKind::Normal, false},
     {TControlId::edPath, TControlKind::Edit, 8, 30, 393, 22, L"", TFontKind::Normal, true},
-    {TControlId::cboverwrite, TControlKind::CheckBox, 8, 60, 233, 14, L"existierende Dateien \u00FCberschreiben!", TFontKind::Normal, true},
+    {TControlId::cboverwrite, TControlKind::CheckBox, 8, 60, 233, 14, L"existierende Dateien \u00FCberschreiben!",
+     TFontKind::Normal, true},
     {TControlId::glb_dest, TControlKind::Button, 404, 27, 27, 27, L"...", TFontKind::Bold, true},
-    {TControlId::glb_extract, TControlKind::Button, 292, 93, 139, 32, L"Extrahieren/Setup starten", TFontKind::Small, true},
+    {TControlId::glb_extract, TControlKind::Button, 292, 93, 139, 32, L"Extrahieren/Setup starten", TFontKind::Small,
+     true},
     {TControlId::glb_exit, TControlKind::Button, 292, 131, 139, 32, L"Programm verlassen ...", TFontKind::Small, true},
 };
 

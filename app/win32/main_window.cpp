@@ -201,7 +201,8 @@ LRESULT TMainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CTLCOLORSTATIC: {
       // Labels and the check box on the window's colour; the version label in its green.
       const HDC dc = reinterpret_cast<HDC>(wParam);
-      const bool version = reinterpret_cast<HWND>(lParam) == controls_[static_cast<size_t>(TControlId::Label2)].Window();
+      const HWND control = reinterpret_cast<HWND>(lParam);
+      const bool version = control == controls_[static_cast<size_t>(TControlId::Label2)].Window();
       SetTextColor(dc, version ? kVersionColour : GetSysColor(COLOR_WINDOWTEXT));
       SetBkColor(dc, GetSysColor(COLOR_WINDOW));
       return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));

@@ -71,7 +71,8 @@ TQPDialogResult TWin32Questions::MessageDialog(TQPDialogKind kind, const std::u1
   static auto* const taskDialog = SystemFunctionAs<TaskDialogIndirectFunction>(L"comctl32.dll", "TaskDialogIndirect");
   std::vector<TASKDIALOG_BUTTON> offered;
   for (size_t i = 0; i < std::size(kButtons); ++i) {
-    if ((buttons & kButtons[i].button) != 0) offered.push_back({kFirstButtonId + static_cast<int>(i), kButtons[i].caption});
+    if ((buttons & kButtons[i].button) != 0)
+      offered.push_back({kFirstButtonId + static_cast<int>(i), kButtons[i].caption});
   }
   if (taskDialog == nullptr || offered.empty()) return TQPDialogResult::qrNone;
 
