@@ -2,7 +2,6 @@
 // lifecycle of an open archive (OpenArchive, CloseArchive, AfterOpen).
 #include "archive/archiver.h"
 
-#include <stdexcept>
 
 #include "archive/exception.h"
 #include "archive/file_stream.h"
@@ -82,7 +81,7 @@ void TQPBaseArchiver::SetPassword(const std::string& password) { password_ = pas
 void TQPBaseArchiver::SetSpanningMode(TQPSpanningMode mode) {
   // The volume logic of an open archive was settled by opening it; changing the kind
   // underneath would make the directory and the volume names disagree.
-  if (open_) throw std::logic_error("Cannot set spanning mode on open archive");
+  if (open_) throw Exception(u"Cannot set spanning mode on open archive");
   spanningMode_ = mode;
 }
 

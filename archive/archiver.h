@@ -52,7 +52,7 @@ class TQPBaseArchiver : public TComponent, protected TQPDirManagerOwner {
   std::u16string BaseDir;
   std::u16string TempDir;
   TQPSpanningMode GetSpanningMode() const override { return spanningMode_; }
-  // Raises std::logic_error("Cannot set spanning mode on open archive") while open.
+  // Raises a plain Exception("Cannot set spanning mode on open archive") while open.
   void SetSpanningMode(TQPSpanningMode mode);
   TQPSpanningOptions& SpanningOptions() { return *spanningOptions_; }
   void SetSpanningOptions(const TQPSpanningOptions& options) { spanningOptions_->Assign(options); }

@@ -1,8 +1,8 @@
 // The component and persistent bases.
 #include "archive/component_base.h"
 
-#include <stdexcept>
+#include "archive/exception.h"
 
 void TPersistent::Assign(const TPersistent&) {
-  throw std::invalid_argument("Cannot assign an object of another class");
+  throw Exception(u"Cannot assign an object of another class");
 }

@@ -25,6 +25,6 @@ class TComponent {
 class TPersistent {
  public:
   virtual ~TPersistent() = default;
-  // Copies the values of `source`; the base accepts nothing and raises std::invalid_argument.
+  // Copies the values of `source`; the base accepts nothing and raises a plain Exception.
   virtual void Assign(const TPersistent& source);
 };

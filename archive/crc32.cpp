@@ -1,7 +1,9 @@
 // The CRC-32 of item data. The first table is the standard byte-at-a-time table; the other
 // fifteen are derived from it so that sixteen bytes can be folded per step ("slicing"). The
 // result is bit for bit the one the byte-wise loop over the standard table gives; sixteen
-// lookups per step keep the check a small fraction of the cost of inflating.
+// lookups per step keep the check a small fraction of the cost of inflating. The tables are
+// computed at first use rather than at compile time: 16 KB of constants in every
+// self-extractor, against a few microseconds once per run.
 #include "archive/crc32.h"
 
 #include <array>
@@ -12,8 +14,7 @@ namespace {
 constexpr int kSlices = 16;
 using Tables = std::array<std::array<uint32_t, 256>, kSlices>;
 
-constexpr Tables MakeTables() {
-  Tables t{};
+void FillTables(Tables& t) {
   for (uint32_t n = 0; n < 256; ++n) {
     uint32_t c = n;
     for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
@@ -22,10 +23,16 @@ constexpr Tables MakeTables() {
   // t[s][n] is the CRC of byte n followed by s zero bytes.
   for (int s = 1; s < kSlices; ++s)
     for (uint32_t n = 0; n < 256; ++n) t[s][n] = (t[s - 1][n] >> 8) ^ t[0][t[s - 1][n] & 0xFF];
-  return t;
 }
 
-constexpr Tables kTables = MakeTables();
+// Zero-initialised, so it takes no room in the program file; filled once.
+Tables gTables;
+
+const Tables& SlicingTables() {
+  static const bool filled = (FillTables(gTables), true);
+  (void)filled;
+  return gTables;
+}
 
 inline uint32_t Load32(const uint8_t* p) {
   // Assembled byte by byte so the routine is independent of the host's byte order.
@@ -35,11 +42,11 @@ inline uint32_t Load32(const uint8_t* p) {
 
 }  // namespace
 
-const uint32_t* Crc32Table() { return kTables[0].data(); }
+const uint32_t* Crc32Table() { return SlicingTables()[0].data(); }
 
 uint32_t UpdateCrc32(uint32_t crc, const void* data, size_t length) {
   const auto* p = static_cast<const uint8_t*>(data);
-  const auto& t = kTables;
+  const Tables& t = SlicingTables();
   while (length >= 16) {
     const uint32_t a = Load32(p) ^ crc;
     const uint32_t b = Load32(p + 4);

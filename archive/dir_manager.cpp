@@ -10,6 +10,7 @@
 #include "archive/exception.h"
 #include "archive/little_endian.h"
 #include "archive/names.h"
+#include "archive/program_image.h"
 
 namespace {
 
@@ -33,8 +34,11 @@ bool TQPDirManager::FindEndRecord(uint32_t signature, int64_t& position) {
   StoredComment.clear();
   EndRecord = TEndOfCentralDir{};
   position = -1;
-  const int64_t size = ArchiveStream->Size();
-  const size_t windowSize = static_cast<size_t>(std::min<int64_t>(size, kEndRecordWindow));
+  // Behind a program, only what follows its image counts, and a certificate table added
+  // at the end when the program was signed is not part of the archive.
+  const TQPArchiveSpan span = QPArchiveSpan(*ArchiveStream);
+  const int64_t size = span.End;
+  const size_t windowSize = static_cast<size_t>(std::min<int64_t>(size - span.Begin, kEndRecordWindow));
   if (windowSize < 4) return false;
   const int64_t windowStart = size - static_cast<int64_t>(windowSize);
   std::vector<uint8_t> window(windowSize);
@@ -385,11 +389,13 @@ void TQPDirManager::RebuildFromLocalHeaders(bool endRecordFound) {
     return descriptorFound;
   };
 
+  // A program's image holds the signatures as constants in its code: they are no headers.
+  const TQPArchiveSpan span = QPArchiveSpan(*ArchiveStream);
   bool anyHit = false;
-  int64_t from = 0;
+  int64_t from = span.Begin;
   for (;;) {
     const int64_t q = FindSignature(kLocalHeaderSignature, from, kRebuildChunk);
-    if (q < 0 || size - q < static_cast<int64_t>(TLocalFileHeader::kSize)) break;
+    if (q < 0 || span.End - q < static_cast<int64_t>(TLocalFileHeader::kSize)) break;
     anyHit = true;
     from = q + 4;
     uint8_t raw[TLocalFileHeader::kSize];

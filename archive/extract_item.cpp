@@ -2,7 +2,6 @@
 // (through a temporary file when a file is being replaced), time and attributes, and the
 // removal of whatever a failed, skipped or cancelled item left behind.
 #include <algorithm>
-#include <cstdio>
 #include <exception>
 #include <memory>
 
@@ -36,11 +35,12 @@ std::u16string TemporaryNameBeside(const std::u16string& dest) {
   const std::u16string folder = FolderOf(dest);
   static uint32_t sequence = 0;
   for (;;) {
-    char tag[32];
-    std::snprintf(tag, sizeof tag, "~qp%08x.tmp",
-                  static_cast<unsigned>(pf::HighResCounter() ^ (++sequence * 0x9E3779B9u)));
-    std::u16string candidate = folder;
-    for (const char* p = tag; *p; ++p) candidate += static_cast<char16_t>(*p);
+    // "~qp%08x.tmp", spelt out: the printf family would add its whole formatter to the
+    // self-extractor for these eight digits.
+    const auto tag = static_cast<uint32_t>(pf::HighResCounter() ^ (++sequence * 0x9E3779B9u));
+    std::u16string candidate = folder + u"~qp";
+    for (int shift = 28; shift >= 0; shift -= 4) candidate += u"0123456789abcdef"[(tag >> shift) & 15];
+    candidate += u".tmp";
     if (pf::GetFileAttributes(candidate) == pf::kInvalidAttributes) return candidate;
   }
 }

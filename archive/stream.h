@@ -5,7 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <stdexcept>
+#include <exception>
 #include <utility>
 #include <vector>
 
@@ -14,10 +14,16 @@
 using qp::platform::SeekOrigin;
 
 // A read or write that could not move every byte it was asked to. The directory reader
-// takes it as "the archive ends here" and rebuilds; elsewhere it fails the item.
-class EStreamError : public std::runtime_error {
+// takes it as "the archive ends here" and rebuilds; elsewhere it fails the item. The message
+// is a literal: the standard library's message-carrying exceptions would bring their own
+// string implementation into the self-extractor, only for this.
+class EStreamError : public std::exception {
  public:
-  using std::runtime_error::runtime_error;
+  explicit EStreamError(const char* message) : message_(message) {}
+  const char* what() const noexcept override { return message_; }
+
+ private:
+  const char* message_;
 };
 
 class TQPStream {

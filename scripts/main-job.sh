@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The main job: installs what is missing, builds, and lists the items of a sample archive
-# with the quillpack tool.
+# The main job: installs what is missing, builds, lists and extracts a sample archive with the
+# quillpack tool, then builds the Windows self-extractor, makes a demo self-extractor of a
+# sample folder and runs it under wine on a virtual display, pressing its extract button.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -19,3 +20,14 @@ build/native/bin/quillpack list "$sample/sample.zip"
 echo "Extracting it:"
 build/native/bin/quillpack extract "$sample/sample.zip" -d "$sample/out" -o always
 (cd "$sample/out" && find . -type f | sort)
+
+echo
+echo "Building the Windows self-extractor (win32 preset):"
+cmake --preset win32 >/dev/null
+cmake --build --preset win32 --target sfxstub uia
+ls -l build/win32/bin/sfxstub.exe
+bash scripts/with-display.sh bash scripts/demo-sfx.sh build/win32
+echo
+echo "For a real Windows machine:"
+echo "  $PWD/build/win32/demo/demo.exe"
+echo "  $PWD/build/win32/demo/demo-setup.exe"

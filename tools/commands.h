@@ -7,3 +7,4 @@
 
 int RunList(const std::vector<std::string>& args);
 int RunExtract(const std::vector<std::string>& args);
+int RunSfx(const std::vector<std::string>& args);

@@ -1,5 +1,6 @@
 // quillpack: the engine's command-line tool. `quillpack list ARCHIVE` prints the item names;
-// `quillpack extract ARCHIVE ...` extracts items.
+// `quillpack extract ARCHIVE ...` extracts items; `quillpack sfx STUB ARCHIVE OUTPUT` makes a
+// self-extractor.
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -13,7 +14,8 @@ namespace {
 int Usage() {
   std::fputs("usage: quillpack list ARCHIVE\n"
              "       quillpack extract ARCHIVE [-d DIR] [-o prompt|always|never|newer|older] [-p PASSWORD]\n"
-             "                         [-x EXCLUDE] [MASK ...]\n",
+             "                         [-x EXCLUDE] [MASK ...]\n"
+             "       quillpack sfx STUB ARCHIVE OUTPUT\n",
              stderr);
   return 2;
 }
@@ -27,6 +29,7 @@ int main(int argc, char** argv) {
   try {
     if (command == "list") return RunList(args);
     if (command == "extract") return RunExtract(args);
+    if (command == "sfx") return RunSfx(args);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "%s\n", MessageForTerminal(e.what()).c_str());
     return 1;

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "platform/platform.h"
+#include "platform/win32/api_path.h"
 #include "platform/win32/wide.h"
 
 namespace qp::platform {
@@ -37,7 +38,7 @@ bool ValidDosDateTime(uint32_t value) {
 // does not (the POSIX permissions it maps the attribute to do not bind root), so say no here
 // as well, to behave the same wherever the program runs.
 bool RefuseReadOnly(const std::u16string& path, int& lastError) {
-  const DWORD attributes = GetFileAttributesW(win32::Wide(path));
+  const DWORD attributes = GetFileAttributesW(win32::Wide(win32::ApiPath(path)));
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
       (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
     lastError = ERROR_ACCESS_DENIED;
@@ -73,7 +74,7 @@ bool File::Open(const std::u16string& path, uint16_t mode) {
   if ((access & GENERIC_WRITE) != 0 && RefuseReadOnly(path, lastError_)) {
     return false;
   }
-  return Adopt(CreateFileW(win32::Wide(path), access, share, nullptr, OPEN_EXISTING,
+  return Adopt(CreateFileW(win32::Wide(win32::ApiPath(path)), access, share, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
@@ -82,7 +83,7 @@ bool File::Create(const std::u16string& path) {
   if (RefuseReadOnly(path, lastError_)) {
     return false;
   }
-  return Adopt(CreateFileW(win32::Wide(path), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+  return Adopt(CreateFileW(win32::Wide(win32::ApiPath(path)), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
                            nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 

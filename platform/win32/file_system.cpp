@@ -6,6 +6,7 @@
 
 #include "platform/dos_time_range.h"
 #include "platform/platform.h"
+#include "platform/win32/api_path.h"
 #include "platform/win32/wide.h"
 
 namespace qp::platform {
@@ -88,27 +89,28 @@ int LastSystemError() {
 }
 
 bool FileExists(const std::u16string& path) {
-  const DWORD attributes = GetFileAttributesW(win32::Wide(path));
+  const DWORD attributes = GetFileAttributesW(win32::Wide(win32::ApiPath(path)));
   if (attributes == INVALID_FILE_ATTRIBUTES) return Fail();
   return (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 || Fail(ERROR_FILE_NOT_FOUND);
 }
 
 bool DirectoryExists(const std::u16string& path) {
-  const DWORD attributes = GetFileAttributesW(win32::Wide(path));
+  const DWORD attributes = GetFileAttributesW(win32::Wide(win32::ApiPath(path)));
   if (attributes == INVALID_FILE_ATTRIBUTES) return Fail();
   return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || Fail(ERROR_DIRECTORY);
 }
 
 bool DeleteFile(const std::u16string& path) {
-  return DeleteFileW(win32::Wide(path)) || Fail();
+  return DeleteFileW(win32::Wide(win32::ApiPath(path))) || Fail();
 }
 
 bool MoveFileReplace(const std::u16string& from, const std::u16string& to) {
-  return MoveFileExW(win32::Wide(from), win32::Wide(to), MOVEFILE_REPLACE_EXISTING) || Fail();
+  return MoveFileExW(win32::Wide(win32::ApiPath(from)), win32::Wide(win32::ApiPath(to)),
+                     MOVEFILE_REPLACE_EXISTING) || Fail();
 }
 
 uint32_t GetFileAttributes(const std::u16string& path) {
-  const DWORD attributes = GetFileAttributesW(win32::Wide(path));
+  const DWORD attributes = GetFileAttributesW(win32::Wide(win32::ApiPath(path)));
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     Fail();
     return kInvalidAttributes;
@@ -120,12 +122,12 @@ uint32_t GetFileAttributes(const std::u16string& path) {
 bool SetFileAttributes(const std::u16string& path, uint32_t attributes) {
   // Only the DOS bits go through; a stray high bit would make the call fail.
   const DWORD dos = attributes & (faReadOnly | faHidden | faSysFile | faArchive);
-  return SetFileAttributesW(win32::Wide(path), dos == 0 ? FILE_ATTRIBUTE_NORMAL : dos) || Fail();
+  return SetFileAttributesW(win32::Wide(win32::ApiPath(path)), dos == 0 ? FILE_ATTRIBUTE_NORMAL : dos) || Fail();
 }
 
 int64_t FileDosDateTime(const std::u16string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExW(win32::Wide(path), GetFileExInfoStandard, &data)) {
+  if (!GetFileAttributesExW(win32::Wide(win32::ApiPath(path)), GetFileExInfoStandard, &data)) {
     Fail();
     return -1;
   }
@@ -156,7 +158,7 @@ bool ForceDirectories(const std::u16string& path) {
   if (DirectoryExists(folder)) return true;
   const std::u16string parent = Parent(folder);
   if (!parent.empty() && !IsRoot(parent) && !ForceDirectories(parent)) return false;
-  if (CreateDirectoryW(win32::Wide(folder), nullptr)) return true;
+  if (CreateDirectoryW(win32::Wide(win32::ApiPath(folder)), nullptr)) return true;
   const DWORD error = GetLastError();
   // Someone else may have made it meanwhile; a file of that name is still a failure.
   if (error == ERROR_ALREADY_EXISTS && DirectoryExists(folder)) return true;
@@ -183,7 +185,7 @@ int64_t DiskFreeSpace(const std::u16string& path) {
     ULARGE_INTEGER available;
     std::u16string query = folder;
     if (!IsSeparator(query.back())) query.push_back(u'\\');
-    if (GetDiskFreeSpaceExW(win32::Wide(query), &available, nullptr, nullptr)) {
+    if (GetDiskFreeSpaceExW(win32::Wide(win32::ApiPath(query)), &available, nullptr, nullptr)) {
       return static_cast<int64_t>(available.QuadPart);
     }
     Fail();

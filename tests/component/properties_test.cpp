@@ -136,8 +136,8 @@ TEST(ComponentProperties, OptionObjectsAssign) {
   EXPECT_EQ(a.SpanningOptions().GetCustomVolumeSize(), 100000);
 
   // Another class goes to the base, which accepts nothing.
-  EXPECT_THROW(a.Options().Assign(spanning), std::invalid_argument);
-  EXPECT_THROW(a.SpanningOptions().Assign(source), std::invalid_argument);
+  EXPECT_THROW(a.Options().Assign(spanning), Exception);
+  EXPECT_THROW(a.SpanningOptions().Assign(source), Exception);
 }
 
 TEST(ComponentProperties, SpanningModeCannotChangeWhileOpen) {
@@ -153,8 +153,8 @@ TEST(ComponentProperties, SpanningModeCannotChangeWhileOpen) {
     FAIL() << "no exception";
   } catch (const EQPException&) {
     FAIL() << "a plain error is expected";
-  } catch (const std::logic_error& e) {
-    EXPECT_STREQ(e.what(), "Cannot set spanning mode on open archive");
+  } catch (const Exception& e) {
+    EXPECT_EQ(e.Message(), u"Cannot set spanning mode on open archive");
   }
   EXPECT_EQ(a.GetSpanningMode(), smNone);
   a.CloseArchive();
