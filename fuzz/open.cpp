@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "archive/dir_manager.h"
-#include "archive/exception.h"
+#include "archive/directory/dir_manager.h"
+#include "archive/component/exception.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/archiver.h"
+#include "archive/component/archiver.h"
 #include "platform/platform.h"
 #include "tools/commands.h"
 #include "tools/terminal_questions.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/user_questions.h"
+#include "archive/component/user_questions.h"
 #include "platform/platform.h"
 
 #ifdef _WIN32

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/archiver.h"
+#include "archive/component/archiver.h"
 #include "platform/platform.h"
 #include "tests/support/zip_builder.h"
 

@@ -1,0 +1,151 @@
+// Extracting one item to disk: the destination path, folders, the overwrite rules, writing
+// (through a temporary file when a file is being replaced), time and attributes, and the
+// removal of whatever a failed, skipped or cancelled item left behind.
+#include <cstdio>
+#include <exception>
+#include <memory>
+
+#include "archive/component/archiver.h"
+#include "archive/component/exception.h"
+#include "archive/io/file_stream.h"
+#include "archive/extract/safe_path.h"
+#include "platform/platform.h"
+
+namespace pf = qp::platform;
+
+namespace {
+
+// The part of `path` through its last '\' (empty when it has none).
+std::u16string FolderOf(const std::u16string& path) {
+  const size_t sep = path.rfind(u'\\');
+  return sep == std::u16string::npos ? std::u16string() : path.substr(0, sep + 1);
+}
+
+bool OnRemovableDrive(const std::u16string& path) {
+  if (path.size() >= 2 && path[1] == u':') {
+    const char16_t letter = path[0] & ~0x20;
+    if (letter == u'A' || letter == u'B') return true;
+  }
+  return pf::GetDriveType(path) == pf::DriveType::Removable;
+}
+
+// A name in the destination's folder that no file has yet, for the new data of a file that
+// is being replaced.
+std::u16string TemporaryNameBeside(const std::u16string& dest) {
+  const std::u16string folder = FolderOf(dest);
+  static uint32_t sequence = 0;
+  for (;;) {
+    char tag[32];
+    std::snprintf(tag, sizeof tag, "~qp%08x.tmp",
+                  static_cast<unsigned>(pf::HighResCounter() ^ (++sequence * 0x9E3779B9u)));
+    std::u16string candidate = folder;
+    for (const char* p = tag; *p; ++p) candidate += static_cast<char16_t>(*p);
+    if (pf::GetFileAttributes(candidate) == pf::kInvalidAttributes) return candidate;
+  }
+}
+
+}  // namespace
+
+bool TQPBaseArchiver::EnsureDirectory(const std::u16string& folder) {
+  // Items arrive folder by folder; asking the file system again for the same folder would
+  // cost a walk over every component of the path for each file.
+  if (!lastEnsuredDir_.empty() && folder == lastEnsuredDir_) return true;
+  bool ok = false;
+  try {
+    ok = pf::ForceDirectories(folder);
+  } catch (...) {
+    ok = false;
+  }
+  lastEnsuredDir_ = ok ? folder : std::u16string();
+  return ok;
+}
+
+void TQPBaseArchiver::ExtractOneItem(int32_t index, std::u16string name, const std::u16string& base) {
+  const TDirItem& item = dirManager_->Directory.ItemRef(index);
+  uint32_t attr = item.CentralDirItem.ExternalAttributes;
+  const std::u16string storedName = name;
+  DoOnExtractFile(name, attr, item.ItemComment);
+  // A stored name must not lead outside the destination; a name the application's handler
+  // gave is the application's own choice.
+  if (name == storedName && !StaysInsideDestination(name)) throw EQPException(19, this, {name});
+
+  std::u16string folder = base;
+  if (name.find(u':') != std::u16string::npos || name.find(u"\\\\") != std::u16string::npos) folder.clear();
+  if (!Options().CreateDirs) {
+    const size_t sep = name.find_last_of(u"\\:");
+    if (sep != std::u16string::npos) name = name.substr(sep + 1);
+  } else {
+    const std::u16string tree = folder + FolderOf(name);
+    if (!tree.empty() && !EnsureDirectory(tree)) throw EQPException(20, this, {tree});
+  }
+
+  const std::u16string& stored = item.ItemName;
+  const bool isFolder = (item.CentralDirItem.ExternalAttributes & pf::faDirectory) != 0 ||
+                        (!stored.empty() && (stored.back() == u'/' || stored.back() == u'\\'));
+  if (isFolder) return;
+
+  std::u16string dest = folder + name;
+  bool replacing = pf::FileExists(dest);
+  if (replacing) {
+    if (!Options().ReplaceReadOnly && (pf::GetFileAttributes(dest) & pf::faReadOnly) != 0) return;
+    switch (Options().OverwriteMode) {
+      case omPrompt: {
+        bool confirm = false;
+        const std::u16string asked = dest;
+        DoOnConfirmOverwrite(name, dest, confirm);
+        if (!confirm) return;
+        // The handler may have chosen another path, which may not exist.
+        if (dest != asked) replacing = pf::FileExists(dest);
+        break;
+      }
+      case omAlways:
+        break;
+      case omNever:
+        return;
+      case omIfNewer:
+      case omIfOlder: {
+        const auto existing = static_cast<int32_t>(static_cast<uint32_t>(pf::FileDosDateTime(dest)));
+        const auto archived =
+            static_cast<int32_t>(static_cast<uint32_t>(item.CentralDirItem.Date) << 16 | item.CentralDirItem.Time);
+        const bool write = Options().OverwriteMode == omIfNewer ? archived > existing : archived < existing;
+        if (!write) return;
+        break;
+      }
+    }
+  }
+
+  // An existing file is replaced only once the new one is complete: until then its data goes
+  // to a temporary file beside it, so that a failure, a skip or a cancel loses nothing.
+  const std::u16string target = replacing ? TemporaryNameBeside(dest) : dest;
+  std::unique_ptr<TQPFileStream> file;
+  try {
+    file = TQPFileStream::Create(target);
+  } catch (...) {
+    file.reset();
+  }
+  if (!file) throw EQPException(19, this, {dest});
+
+  std::exception_ptr failure;
+  try {
+    ExtractItemToStream(index, *file);
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  file->Handle().SetDosDateTime(static_cast<uint32_t>(item.CentralDirItem.Date) << 16 | item.CentralDirItem.Time);
+  if (Options().FlushBuffers && OnRemovableDrive(dest)) file->Flush();
+  file.reset();
+
+  if (failure || skipFile_ || cancel_) {
+    pf::DeleteFile(target);
+    if (failure) std::rethrow_exception(failure);
+    return;
+  }
+  if (replacing) {
+    pf::SetFileAttributes(dest, 0);
+    if (!pf::MoveFileReplace(target, dest)) {
+      pf::DeleteFile(target);
+      throw EQPException(19, this, {dest});
+    }
+  }
+  if (Options().SetAttributes) pf::SetFileAttributes(dest, attr);
+}
