@@ -5,8 +5,9 @@
 // Where the code lives: archiver.cpp (construction, properties, open/close), dispatchers.cpp
 // (the DoOn... defaults), volumes.cpp (volume names, switching, spanning detection),
 // search.cpp and mask_match.cpp (FindFirst/FindNext, masks), process_files.cpp and
-// extract_item.cpp (the per-item loop, writing one item), decode_item.cpp (decoding an
-// item's data into a stream).
+// extract_item.cpp (the per-item loop, writing one item), decode_item.cpp (the component's
+// side of decoding an item's data into a stream), and the component-free item decoder in
+// extract/item_decoder.h.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +23,9 @@
 #include "archive/io/stream.h"
 #include "archive/component/types.h"
 #include "archive/component/volume_number_info.h"
+
+struct TQPExtractRun;
+struct TQPDecodeResult;
 
 using TQPStringList = std::vector<std::u16string>;
 
@@ -153,12 +157,15 @@ class TQPBaseArchiver : public TComponent, protected TQPDirManagerOwner {
 
   // ----- per-item loop (process_files.cpp, extract_item.cpp) -----
   void ProcessFiles(TQPProcessOperation Operation, int32_t ItemIndex);
-  void ExtractOneItem(int32_t index, std::u16string name, const std::u16string& base);
+  void ExtractOneItem(TQPExtractRun& run, int32_t index, std::u16string name, const std::u16string& base);
 
   // ----- decoding (decode_item.cpp) -----
-  bool DecodeItemData(TQPStream& archive, TQPStream& destination, TDirItem& item);
-  bool WriteDecoded(TQPStream& destination, const uint8_t* buffer, size_t count);
-  bool ReadBlock(uint8_t* buffer, size_t count);
+  // Decodes item `index` into `destination`, with the progress events of `run` when there is
+  // one, and raises what a failure calls for. A cancel is no failure: it is left in the run.
+  void DecodeItemInto(int32_t index, TQPStream& destination, TQPExtractRun* run);
+  // Makes the volume that holds the item's local header current.
+  void SelectVolumeOf(const TDirItem& item);
+  TQPDecodeResult DecodeItemData(TQPStream& archive, TQPStream& destination, TDirItem& item, TQPExtractRun* run);
 
   // ----- state -----
   std::u16string rememberedCurrentDir_;
@@ -168,17 +175,9 @@ class TQPBaseArchiver : public TComponent, protected TQPDirManagerOwner {
   uint16_t openMode_ = 0;
   std::unique_ptr<TQPOptions> options_;
   bool inMemory_ = false;
-  // Per run of ProcessFiles.
-  int32_t itemsProcessed_ = 0;
-  int32_t itemsToProcess_ = 0;
-  bool cancel_ = false;
-  bool progressEnabled_ = false;
-  bool skipFile_ = false;
   TQPSpanningMode spanningMode_ = smNone;
   std::unique_ptr<TQPSpanningOptions> spanningOptions_;
   bool tolerantOpen_ = true;
-  int64_t currentItemProcessed_ = 0;
-  int64_t progressDivisor_ = 2;
   std::unique_ptr<TQPDirManager> dirManager_;
   uint16_t compressionMethod_ = 8;
   uint8_t compressionMode_ = 1;
@@ -210,20 +209,8 @@ class TQPBaseArchiver : public TComponent, protected TQPDirManagerOwner {
   bool SearchStep(TQPArchiveItem& Item);
   bool NameTestPasses(const TInternalSearchRec& handle, const std::u16string& storedName) const;
   void FillSearchRecord(int32_t index, TQPArchiveItem& Item);
-  // The stored-or-deflated decoder of one item; false on a read, inflate or size failure.
-  bool RunDecoder(TDirItem& item, TQPStream& destination, uint64_t compressedSize, uint64_t uncompressedSize,
-                  uint32_t& crc, uint64_t& produced);
-  // Raises the ppProcess pair for `processed` bytes of the current item; false on Cancel.
-  bool FireDecodeProgress(const std::u16string& storedName, uint64_t processed);
   // Creates a destination folder once per run of equal consecutive folders.
-  bool EnsureDirectory(const std::u16string& folder);
-
-  TQPProcessOperation runOperation_ = poExtract;
-  // Decoder buffers (and the inflate-ahead thread) kept for the items of one run, so that
-  // memory stays fixed and small items pay no allocation. Shared ownership only because the
-  // type is private to the decoder.
-  std::shared_ptr<class TQPInflater> inflater_;
-  std::u16string lastEnsuredDir_;
+  bool EnsureDirectory(TQPExtractRun& run, const std::u16string& folder);
 };
 
 class TQuillpack : public TQPBaseArchiver {

@@ -7,6 +7,7 @@
 
 #include "archive/component/archiver.h"
 #include "archive/component/exception.h"
+#include "archive/extract/extract_run.h"
 #include "archive/io/file_stream.h"
 #include "archive/extract/safe_path.h"
 #include "platform/platform.h"
@@ -46,21 +47,21 @@ std::u16string TemporaryNameBeside(const std::u16string& dest) {
 
 }  // namespace
 
-bool TQPBaseArchiver::EnsureDirectory(const std::u16string& folder) {
+bool TQPBaseArchiver::EnsureDirectory(TQPExtractRun& run, const std::u16string& folder) {
   // Items arrive folder by folder; asking the file system again for the same folder would
   // cost a walk over every component of the path for each file.
-  if (!lastEnsuredDir_.empty() && folder == lastEnsuredDir_) return true;
+  if (!run.LastEnsuredDir.empty() && folder == run.LastEnsuredDir) return true;
   bool ok = false;
   try {
     ok = pf::ForceDirectories(folder);
   } catch (...) {
     ok = false;
   }
-  lastEnsuredDir_ = ok ? folder : std::u16string();
+  run.LastEnsuredDir = ok ? folder : std::u16string();
   return ok;
 }
 
-void TQPBaseArchiver::ExtractOneItem(int32_t index, std::u16string name, const std::u16string& base) {
+void TQPBaseArchiver::ExtractOneItem(TQPExtractRun& run, int32_t index, std::u16string name, const std::u16string& base) {
   const TDirItem& item = dirManager_->Directory.ItemRef(index);
   uint32_t attr = item.CentralDirItem.ExternalAttributes;
   const std::u16string storedName = name;
@@ -76,7 +77,7 @@ void TQPBaseArchiver::ExtractOneItem(int32_t index, std::u16string name, const s
     if (sep != std::u16string::npos) name = name.substr(sep + 1);
   } else {
     const std::u16string tree = folder + FolderOf(name);
-    if (!tree.empty() && !EnsureDirectory(tree)) throw EQPException(20, this, {tree});
+    if (!tree.empty() && !EnsureDirectory(run, tree)) throw EQPException(20, this, {tree});
   }
 
   const std::u16string& stored = item.ItemName;
@@ -127,7 +128,7 @@ void TQPBaseArchiver::ExtractOneItem(int32_t index, std::u16string name, const s
 
   std::exception_ptr failure;
   try {
-    ExtractItemToStream(index, *file);
+    DecodeItemInto(index, *file, &run);
   } catch (...) {
     failure = std::current_exception();
   }
@@ -135,7 +136,7 @@ void TQPBaseArchiver::ExtractOneItem(int32_t index, std::u16string name, const s
   if (Options().FlushBuffers && OnRemovableDrive(dest)) file->Flush();
   file.reset();
 
-  if (failure || skipFile_ || cancel_) {
+  if (failure || run.Cancel) {
     pf::DeleteFile(target);
     if (failure) std::rethrow_exception(failure);
     return;

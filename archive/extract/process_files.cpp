@@ -5,7 +5,7 @@
 
 #include "archive/component/archiver.h"
 #include "archive/component/exception.h"
-#include "archive/extract/inflater.h"
+#include "archive/extract/extract_run.h"
 #include "archive/component/process_lock.h"
 #include "platform/platform.h"
 
@@ -60,32 +60,18 @@ void TQPBaseArchiver::ProcessFiles(TQPProcessOperation Operation, int32_t ItemIn
   TQPProcessLockGuard lock;
   TQPDirArray& dir = dirManager_->Directory;
 
-  // Per-run state, and the decoder buffers kept for every item of the run; both are
-  // released on every way out.
-  struct RunScope {
-    TQPBaseArchiver& self;
-    ~RunScope() {
-      self.progressEnabled_ = false;
-      self.inflater_.reset();
-      self.lastEnsuredDir_.clear();
-    }
-  } scope{*this};
-  inflater_ = std::make_shared<TQPInflater>();
-  lastEnsuredDir_.clear();
-  runOperation_ = Operation;
-  itemsProcessed_ = 0;
-  itemsToProcess_ = 0;
-  cancel_ = false;
-  progressEnabled_ = true;
+  // The run's state lives as long as the run and goes with it on every way out.
+  TQPExtractRun run;
+  run.Operation = Operation;
   if (ItemIndex == -1) {
     for (int32_t i = 0; i < dir.Count(); ++i)
-      if (dir.ItemRef(i).IsTagged) ++itemsToProcess_;
+      if (dir.ItemRef(i).IsTagged) ++run.ItemsTotal;
   } else {
-    itemsToProcess_ = 1;
+    run.ItemsTotal = 1;
   }
 
-  DoOnOverallProgress(0.0, Operation, ppStart, cancel_);
-  if (cancel_) return;
+  DoOnOverallProgress(0.0, Operation, ppStart, run.Cancel);
+  if (run.Cancel) return;
 
   const bool onePass = ItemIndex != -1;
   for (int32_t i = onePass ? ItemIndex : 0; i >= 0 && i < dir.Count(); ++i) {
@@ -106,24 +92,24 @@ void TQPBaseArchiver::ProcessFiles(TQPProcessOperation Operation, int32_t ItemIn
         if (!confirm) break;
         if (rememberedCurrentDir_.empty()) rememberedCurrentDir_ = qp::platform::CurrentFolder();
         const std::u16string base = WithTrailingSeparator(BaseDir.empty() ? rememberedCurrentDir_ : BaseDir);
-        DoOnFileProgress(item.ItemName, 0.0, Operation, ppStart, cancel_);
-        if (cancel_) break;
-        ExtractOneItem(i, name, base);
+        DoOnFileProgress(item.ItemName, 0.0, Operation, ppStart, run.Cancel);
+        if (run.Cancel) break;
+        ExtractOneItem(run, i, name, base);
         // A dispatcher without a handler clears Cancel; that must not undo a cancellation.
-        const bool cancelled = cancel_;
-        DoOnFileProgress(item.ItemName, 100.0, Operation, ppEnd, cancel_);
-        cancel_ = cancel_ || cancelled;
-        if (!cancel_) ++itemsProcessed_;
+        const bool cancelled = run.Cancel;
+        DoOnFileProgress(item.ItemName, 100.0, Operation, ppEnd, run.Cancel);
+        run.Cancel = run.Cancel || cancelled;
+        if (!run.Cancel) ++run.ItemsDone;
         break;
       } catch (const EQPException& e) {
         DoOnProcessFileFailure(name, Operation, e.NativeError, e.ErrorCode, e.Message(), action);
         if (action != fxaRetry) break;
       }
     }
-    if (action == fxaAbort || cancel_ || onePass) break;
+    if (action == fxaAbort || run.Cancel || onePass) break;
   }
 
-  const bool cancelled = cancel_;
-  DoOnOverallProgress(100.0, Operation, ppEnd, cancel_);
-  cancel_ = cancel_ || cancelled;
+  const bool cancelled = run.Cancel;
+  DoOnOverallProgress(100.0, Operation, ppEnd, run.Cancel);
+  run.Cancel = run.Cancel || cancelled;
 }

@@ -1,6 +1,7 @@
 // The engine's byte streams: the abstract TQPStream and the in-memory TQPMemoryStream.
 // Read and Write move fewer bytes than asked only at the end of the data or on a full medium;
-// ReadBuffer and WriteBuffer raise EStreamError when the whole count cannot be moved.
+// other failures of the system raise EStreamIOError. ReadBuffer and WriteBuffer raise
+// EStreamError when the whole count cannot be moved.
 #pragma once
 
 #include <cstddef>
@@ -20,12 +21,26 @@ class EStreamError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// A read or write that the operating system refused (an I/O error, no permission, a vanished
+// folder): not the end of the data and not a full medium. Carries the platform's error code.
+class EStreamIOError : public std::runtime_error {
+ public:
+  EStreamIOError(bool isRead, int systemError)
+      : std::runtime_error(isRead ? "Stream read failed" : "Stream write failed"),
+        IsRead(isRead),
+        SystemError(systemError) {}
+
+  bool IsRead;
+  int SystemError;
+};
+
 class TQPStream {
  public:
   virtual ~TQPStream() = default;
-  // Returns the bytes read; 0 at the end of the data.
+  // Returns the bytes read; 0 at the end of the data. A read error raises EStreamIOError.
   virtual size_t Read(void* buffer, size_t count) = 0;
-  // Returns the bytes written; fewer than count when the medium is full.
+  // Returns the bytes written; fewer than count when the medium is full. Any other write
+  // failure raises EStreamIOError.
   virtual size_t Write(const void* buffer, size_t count) = 0;
   // Returns the new position; raises EStreamError when the target is not reachable.
   virtual int64_t Seek(int64_t offset, SeekOrigin origin) = 0;
