@@ -33,17 +33,17 @@ void TQPDirArray::SetCount(int32_t n) {
 }
 
 TDirItem TQPDirArray::GetItem(int32_t i) const {
-  if (i < 0 || i >= Count()) throw EQPException(2, nullptr);
+  if (i < 0 || i >= Count()) throw EQPException(neItemIndexOutOfBounds, nullptr);
   return At(i);
 }
 
 TDirItem& TQPDirArray::ItemRef(int32_t i) {
-  if (i < 0 || i >= Count()) throw EQPException(3, nullptr);
+  if (i < 0 || i >= Count()) throw EQPException(neNameIndexOutOfBounds, nullptr);
   return At(i);
 }
 
 const TDirItem& TQPDirArray::ItemRef(int32_t i) const {
-  if (i < 0 || i >= Count()) throw EQPException(3, nullptr);
+  if (i < 0 || i >= Count()) throw EQPException(neNameIndexOutOfBounds, nullptr);
   return At(i);
 }
 
@@ -66,7 +66,7 @@ void TQPDirArray::SetEntryName(int32_t i, const std::u16string& name) {
   } else if (i < names_.Count() && names_[i] == FoldName(item.ItemName)) {
     names_.Replace(i, FoldName(name));
   } else {
-    throw EQPException(59, nullptr);
+    throw EQPException(neNameListInvalid, nullptr);
   }
   item.ItemName = name;
 }

@@ -87,10 +87,10 @@ void TQPDirManager::ReadDirectory() {
     ReadDirectoryOrRebuild();
   } catch (const EStreamError&) {
     Directory.Clear();
-    throw EQPException(35, nullptr);
+    throw EQPException(neInvalidArchive, nullptr);
   } catch (const std::bad_alloc&) {
     Directory.Clear();
-    throw EQPException(35, nullptr);
+    throw EQPException(neInvalidArchive, nullptr);
   }
 }
 
@@ -120,7 +120,7 @@ void TQPDirManager::ReadDirectoryOrRebuild() {
   }
   if (IsZip64) {
     constexpr int64_t kRecord = static_cast<int64_t>(TZip64EndOfCentralDir::kSize);
-    if (working <= kRecord) throw EQPException(40, nullptr);
+    if (working <= kRecord) throw EQPException(neNoZip64EndRecord, nullptr);
     // The stored offset counts from the start of the archive; behind a prefix with relative
     // offsets it misses, and the record is then looked for where writers put it: directly
     // before the locator.
@@ -134,7 +134,7 @@ void TQPDirManager::ReadDirectoryOrRebuild() {
     };
     if (!readRecordAt(Zip64Locator.EndRecordOffset) &&
         !readRecordAt(static_cast<uint64_t>(working - kRecord)))
-      throw EQPException(40, nullptr);
+      throw EQPException(neNoZip64EndRecord, nullptr);
     working -= kRecord;
   }
 
@@ -180,7 +180,7 @@ void TQPDirManager::ReadDirectoryOrRebuild() {
     ReadEntries(position, count, lastDisk, volume);
   } catch (const EQPException& e) {
     // A failed volume request is the user's answer, not damage: it ends the open.
-    if (e.NativeError == 45) throw;
+    if (e.NativeError == neVolumeRequestCancelled) throw;
     Directory.Clear();
     RebuildFromLocalHeaders(true);
     return;
@@ -368,7 +368,7 @@ int64_t TQPDirManager::FindSignature(uint32_t signature, int64_t from, size_t ch
 
 void TQPDirManager::RebuildFromLocalHeaders(bool endRecordFound) {
   Directory.Clear();
-  if (OwnerComponent->GetSpanningMode() != smNone) throw EQPException(44, nullptr);
+  if (OwnerComponent->GetSpanningMode() != smNone) throw EQPException(neForeignVolume, nullptr);
   const int64_t size = ArchiveStream->Size();
   const bool applyOem = endRecordFound && OwnerComponent->GetOEMFileNames();
 
@@ -444,6 +444,6 @@ void TQPDirManager::RebuildFromLocalHeaders(bool endRecordFound) {
       }
     }
   }
-  if (!anyHit) throw EQPException(35, nullptr);
+  if (!anyHit) throw EQPException(neInvalidArchive, nullptr);
   DirectoryStart = static_cast<uint64_t>(size);
 }

@@ -77,7 +77,8 @@ void TQPBaseArchiver::ExtractOneItem(TQPExtractRun& run, int32_t index, std::u16
     if (sep != std::u16string::npos) name = name.substr(sep + 1);
   } else {
     const std::u16string tree = folder + FolderOf(name);
-    if (!tree.empty() && !EnsureDirectory(run, tree)) throw EQPException(20, this, {tree});
+    if (!tree.empty() && !EnsureDirectory(run, tree))
+      throw EQPException(neCannotCreateFolder, this, {tree}, pf::LastSystemError());
   }
 
   const std::u16string& stored = item.ItemName;
@@ -124,7 +125,7 @@ void TQPBaseArchiver::ExtractOneItem(TQPExtractRun& run, int32_t index, std::u16
   } catch (...) {
     file.reset();
   }
-  if (!file) throw EQPException(19, this, {dest});
+  if (!file) throw EQPException(neCannotCreateFile, this, {dest});
 
   std::exception_ptr failure;
   try {
@@ -145,7 +146,7 @@ void TQPBaseArchiver::ExtractOneItem(TQPExtractRun& run, int32_t index, std::u16
     pf::SetFileAttributes(dest, 0);
     if (!pf::MoveFileReplace(target, dest)) {
       pf::DeleteFile(target);
-      throw EQPException(19, this, {dest});
+      throw EQPException(neCannotCreateFile, this, {dest});
     }
   }
   if (Options().SetAttributes) pf::SetFileAttributes(dest, attr);

@@ -54,7 +54,7 @@ bool TQPBaseArchiver::FindFirst(const std::u16string& FileMask, TQPArchiveItem& 
   if (Options().StorePath != spFullPathWithDrive) mask = WithoutDrive(mask);
   mask = Replace(mask, u'\\', u'/');
   // The search record has a fixed field for the mask; a longer one is refused, never cut.
-  if (mask.size() > TInternalSearchRec::kMaxMaskLength) throw EQPException(61, this, {FileMask});
+  if (mask.size() > TInternalSearchRec::kMaxMaskLength) throw EQPException(neMaskTooLong, this, {FileMask});
   TInternalSearchRec& h = Item.Handle;
   h.FileMask.fill(0);
   std::copy(mask.begin(), mask.end(), h.FileMask.begin());
