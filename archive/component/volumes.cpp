@@ -7,6 +7,7 @@
 #include "archive/component/exception.h"
 #include "archive/io/file_stream.h"
 #include "archive/component/path_utils.h"
+#include "archive/format/ascii_fold.h"
 #include "archive/format/records.h"
 #include "platform/platform.h"
 

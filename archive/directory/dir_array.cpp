@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "archive/component/exception.h"
+#include "archive/format/ascii_fold.h"
 
 namespace {
 constexpr int32_t kMaxGrowthStep = 10000;
@@ -62,9 +63,9 @@ void TQPDirArray::SetEntryName(int32_t i, const std::u16string& name) {
   // current (empty) name up: that lookup would find any earlier item whose real name is
   // empty, and one nameless item would then block the names of all later ones.
   if (i == names_.Count()) {
-    names_.Add(FoldName(name));
-  } else if (i < names_.Count() && names_[i] == FoldName(item.ItemName)) {
-    names_.Replace(i, FoldName(name));
+    names_.Add(QPFoldAscii(name));
+  } else if (i < names_.Count() && names_[i] == QPFoldAscii(item.ItemName)) {
+    names_.Replace(i, QPFoldAscii(name));
   } else {
     throw EQPException(neNameListInvalid, nullptr);
   }

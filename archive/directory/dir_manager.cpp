@@ -319,7 +319,7 @@ void TQPDirManager::CorrectOffsets() {
   if (decider < 0 || Directory.ItemRef(decider).LocalHeaderOffset() >= PrefixLength) return;
   for (int32_t i = 0; i < Directory.Count(); ++i) {
     TDirItem& item = Directory.ItemRef(i);
-    if (item.IsDirectory()) continue;
+    if (item.IsFolder()) continue;
     TCentralDirHeader& h = item.CentralDirItem;
     // The corrected offset goes where it fits: a ZIP64 value stays a ZIP64 value, and a 32-bit
     // offset that would overflow moves into one, instead of wrapping round.
@@ -415,7 +415,7 @@ void TQPDirManager::RebuildFromLocalHeaders(bool endRecordFound) {
     h.NameLength = local.NameLength;
     h.ExtraLength = local.ExtraLength;
     h.ExternalAttributes = (local.UncompressedSize != 0 || (local.Flags & kFlagDataDescriptor)) ? 0x20 : 0x10;
-    h.LocalHeaderOffset = static_cast<uint32_t>(q);
+    h.LocalHeaderOffset = static_cast<uint32_t>(std::min<int64_t>(q, kMarker32));
     item.ActualMethod = local.Method;
     if ((local.Flags & kFlagEncrypted) && local.VersionNeeded < kStrongEncryptionVersion) item.CryptoAlgorithm = 0;
 
@@ -429,6 +429,12 @@ void TQPDirManager::RebuildFromLocalHeaders(bool endRecordFound) {
       const int64_t room = size - afterHeader - local.NameLength;
       const auto length = static_cast<uint16_t>(std::min<int64_t>(local.ExtraLength, room));
       if (length != 0) ReadExtraFields(item, index, length);
+    }
+    if (h.LocalHeaderOffset == kMarker32) {
+      // A header beyond 4 GiB keeps its whole offset, as a ZIP64 value (after the extra
+      // fields, whose local ZIP64 field holds sizes only).
+      if (!item.HasZip64Values) ReadZip64Values(item, nullptr, 0);
+      item.Zip64Values.LocalHeaderOffset = static_cast<uint64_t>(q);
     }
     if (local.Flags & kFlagDataDescriptor) {
       const int64_t d = nextDescriptor(q);
