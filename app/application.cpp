@@ -3,7 +3,7 @@
 
 #include <new>
 
-#include "archive/exception.h"
+#include "archive/component/exception.h"
 #include "platform/platform.h"
 
 TApplication::TApplication(IToolkit& toolkit) : toolkit_(toolkit) {}

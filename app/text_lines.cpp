@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "archive/exception.h"
+#include "archive/component/exception.h"
 #include "platform/platform.h"
 
 namespace {

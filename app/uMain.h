@@ -10,7 +10,7 @@
 #include <string>
 
 #include "app/toolkit.h"
-#include "archive/archiver.h"
+#include "archive/component/archiver.h"
 
 // Where the window is in its life. There is no way back to Ready: one run per program start.
 enum class TFormState { Ready, Running, Stuck, Ending };

@@ -8,8 +8,8 @@
 #include <fstream>
 #include <string>
 
-#include "archive/archiver.h"
-#include "archive/exception.h"
+#include "archive/component/archiver.h"
+#include "archive/component/exception.h"
 #include "platform/platform.h"
 
 namespace {

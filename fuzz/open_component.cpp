@@ -11,8 +11,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "archive/archiver.h"
-#include "archive/exception.h"
+#include "archive/component/archiver.h"
+#include "archive/component/exception.h"
 #include "platform/platform.h"
 
 namespace {

@@ -5,10 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "archive/archiver.h"
+#include "archive/component/archiver.h"
 #include "platform/platform.h"
 #include "tools/commands.h"
 #include "tools/terminal_questions.h"
+#include "platform/terminal/terminal.h"
 #include "tools/terminal_text.h"
 
 int RunList(const std::vector<std::string>& args) {
@@ -28,7 +29,7 @@ int RunList(const std::vector<std::string>& args) {
   out.reserve(static_cast<size_t>(count) * 32);
   // A terminal sees no control character of a name; a pipe gets the names byte for byte,
   // except that a line break is escaped so that every line is one name.
-  const bool terminal = IsTerminal(1);
+  const bool terminal = qp::platform::terminal::StdoutIsTerminal();
   for (int32_t i = 0; i < count; ++i) {
     const std::string name = qp::platform::Utf16ToUtf8(manager.Directory.ItemRef(i).ItemName);
     out += terminal ? EscapeControls(name) : EscapeLineBreaks(name);

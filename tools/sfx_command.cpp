@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "archive/archiver.h"
-#include "archive/exception.h"
+#include "archive/component/archiver.h"
+#include "archive/component/exception.h"
 #include "platform/platform.h"
 #include "tools/commands.h"
 #include "tools/terminal_questions.h"

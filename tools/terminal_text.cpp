@@ -3,12 +3,6 @@
 
 #include <cstdio>
 
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
-
 namespace {
 
 void AppendCaret(std::string& out, unsigned char c) {
@@ -66,10 +60,3 @@ std::string MessageForTerminal(std::string_view text) {
   return EscapeControls(joined);
 }
 
-bool IsTerminal(int fd) {
-#ifdef _WIN32
-  return _isatty(fd) != 0;
-#else
-  return isatty(fd) != 0;
-#endif
-}

@@ -17,6 +17,3 @@ std::string EscapeLineBreaks(std::string_view text);
 // An engine message for the terminal: its own line breaks (CR LF) become a blank, every other
 // control character is escaped as by EscapeControls.
 std::string MessageForTerminal(std::string_view text);
-
-// Whether the file descriptor (1: stdout, 2: stderr) is a terminal.
-bool IsTerminal(int fd);

@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "archive/user_questions.h"
+#include "archive/component/user_questions.h"
 
 class TWin32Questions : public IQPUserQuestions {
  public:

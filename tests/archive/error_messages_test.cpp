@@ -1,8 +1,8 @@
 // The engine's exception: error codes looked up from native errors and the message rule.
 #include <gtest/gtest.h>
 
-#include "archive/component_base.h"
-#include "archive/exception.h"
+#include "archive/component/component_base.h"
+#include "archive/component/exception.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // name field, and names rebuilt from local headers.
 #include <gtest/gtest.h>
 
-#include "archive/names.h"
+#include "archive/format/names.h"
 #include "tests/archive/open_memory.h"
 #include "tests/support/zip_builder.h"
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "archive/dir_manager.h"
-#include "archive/exception.h"
+#include "archive/directory/dir_manager.h"
+#include "archive/component/exception.h"
 
 class TestOwner : public TQPDirManagerOwner {
  public:

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "archive/program_image.h"
+#include "archive/directory/program_image.h"
 #include "tests/archive/open_memory.h"
 #include "tests/support/zip_builder.h"
 

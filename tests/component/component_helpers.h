@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/exception.h"
+#include "archive/component/exception.h"
 #include "platform/platform.h"
 #include "tests/support/zip_builder.h"
 

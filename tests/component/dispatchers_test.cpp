@@ -2,7 +2,7 @@
 // default otherwise, asked through the scripted questions or with nobody installed.
 #include <gtest/gtest.h>
 
-#include "archive/archiver.h"
+#include "archive/component/archiver.h"
 #include "tests/component/component_helpers.h"
 #include "tests/support/scripted_questions.h"
 

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "archive/archiver.h"
+#include "archive/component/archiver.h"
 #include "tests/component/component_helpers.h"
 
 TEST(ComponentOpen, NativeErrorsOfOpenArchive) {

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "archive/archiver.h"
+#include "archive/component/archiver.h"
 #include "tests/component/component_helpers.h"
 #include "tests/component/split_set.h"
 #include "tests/support/scripted_questions.h"

@@ -5,7 +5,7 @@
 
 #include <zlib.h>
 
-#include "archive/exception.h"
+#include "archive/component/exception.h"
 #include "tests/extract/extract_fixture.h"
 
 #ifndef _WIN32

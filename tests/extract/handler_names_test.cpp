@@ -5,8 +5,8 @@
 
 #include <functional>
 
-#include "archive/exception.h"
-#include "archive/safe_path.h"
+#include "archive/component/exception.h"
+#include "archive/extract/safe_path.h"
 #include "tests/extract/extract_fixture.h"
 
 namespace extract_test {

@@ -4,7 +4,7 @@
 // existing file found through a name that differs only in case is replaced, not doubled.
 #include <gtest/gtest.h>
 
-#include "archive/safe_path.h"
+#include "archive/extract/safe_path.h"
 #include "tests/extract/extract_fixture.h"
 
 namespace extract_test {

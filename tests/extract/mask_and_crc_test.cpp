@@ -5,8 +5,8 @@
 #include <random>
 #include <string>
 
-#include "archive/crc32.h"
-#include "archive/mask_match.h"
+#include "archive/format/crc32.h"
+#include "archive/extract/mask_match.h"
 
 namespace {
 

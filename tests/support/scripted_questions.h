@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/user_questions.h"
+#include "archive/component/user_questions.h"
 
 class ScriptedQuestions : public IQPUserQuestions {
  public:

@@ -1,0 +1,41 @@
+// The component's option objects: TQPOptions (search, overwrite, attribute and name
+// settings) and TQPSpanningOptions (volume naming and size limits).
+#pragma once
+
+#include <cstdint>
+
+#include "archive/component/component_base.h"
+#include "archive/component/types.h"
+
+class TQPOptions : public TPersistent {
+ public:
+  void Assign(const TPersistent& source) override;
+
+  bool Recurse = true;
+  TQPStorePathMode StorePath = spRelativePath;
+  TQPFileShareMode ShareMode = smShareDenyNone;
+  TQPOverwriteMode OverwriteMode = omAlways;
+  bool CreateDirs = true;
+  bool ReplaceReadOnly = true;
+  bool SetAttributes = true;
+  int32_t SearchAttr = 10431;  // 0x28BF
+  bool FlushBuffers = true;
+  bool OEMFileNames = true;
+};
+
+class TQPSpanningOptions : public TPersistent {
+ public:
+  void Assign(const TPersistent& source) override;
+
+  bool AdvancedNaming = false;
+  int64_t FirstVolumeSize = 0;
+  TQPVolumeSize VolumeSize = vsAutoDetect;
+  int64_t GetCustomVolumeSize() const { return customVolumeSize_; }
+  // Values below 65536 are raised to 65536.
+  void SetCustomVolumeSize(int64_t value);
+  // The size limit of a volume in bytes (-1: fill the medium); `first` for the first volume.
+  int64_t VolumeSizeLimit(bool first) const;
+
+ private:
+  int64_t customVolumeSize_ = 0;
+};

@@ -1,0 +1,25 @@
+// What the engine sets up when it is loaded: the process-wide lock (a recursive mutex, so an
+// event handler that runs while the lock is held may start another component's run on the
+// same thread without deadlocking), and the seed of the crypto primitives' random salts,
+// taken from the platform's high-resolution counter.
+#include "archive/component/process_lock.h"
+
+#include <mutex>
+
+#include "crypto/pseudo_random.h"
+#include "platform/platform.h"
+
+namespace {
+std::recursive_mutex& Lock() {
+  static std::recursive_mutex lock;
+  return lock;
+}
+
+uint64_t CounterSeed() { return static_cast<uint64_t>(qp::platform::HighResCounter()); }
+
+// Made at load, before any component exists.
+[[maybe_unused]] const bool kEngineLoaded = (Lock(), SetRandomSeedSource(&CounterSeed), true);
+}  // namespace
+
+TQPProcessLockGuard::TQPProcessLockGuard() { Lock().lock(); }
+TQPProcessLockGuard::~TQPProcessLockGuard() { Lock().unlock(); }

@@ -1,0 +1,210 @@
+// Multi-volume sets: the names of volume files, switching the archive stream between
+// volumes (with the volume requests), and the probes that decide at open time whether an
+// archive is a single file, a split set or a spanned set.
+#include <string>
+
+#include "archive/component/archiver.h"
+#include "archive/component/exception.h"
+#include "archive/io/file_stream.h"
+#include "archive/component/path_utils.h"
+#include "archive/format/ascii_fold.h"
+#include "archive/format/records.h"
+#include "platform/platform.h"
+
+namespace {
+
+// `value` in decimal with at least `digits` digits ("%.3u", "%.2d").
+std::u16string Digits(int64_t value, size_t digits) {
+  std::string text = std::to_string(value);
+  if (text.size() < digits) text.insert(0, digits - text.size(), '0');
+  return std::u16string(text.begin(), text.end());
+}
+
+bool ContainsExe(const std::u16string& text) { return QPFoldAscii(text).find(u".exe") != std::u16string::npos; }
+
+// Clears the tolerant-open flag for the probes and sets it again however they end.
+class TolerantOpenOff {
+ public:
+  explicit TolerantOpenOff(bool& flag) : flag_(flag) { flag_ = false; }
+  ~TolerantOpenOff() { flag_ = true; }
+  TolerantOpenOff(const TolerantOpenOff&) = delete;
+  TolerantOpenOff& operator=(const TolerantOpenOff&) = delete;
+
+ private:
+  bool& flag_;
+};
+
+}  // namespace
+
+bool TQPBaseArchiver::IsSelfExtractor(const std::u16string& name) const {
+  if (dirManager_ && dirManager_->PrefixLength > 0) return true;
+  if (!SFXStub.empty()) return true;
+  return ContainsExe(QPSplitPath(name).Extension);
+}
+
+std::u16string TQPBaseArchiver::BuildVolumeName(const std::u16string& name, int32_t index, TQPSpanningMode mode,
+                                                bool advancedNaming) const {
+  const TQPPathParts parts = QPSplitPath(name);
+  const bool selfExtractor = IsSelfExtractor(name);
+  const std::u16string stem = parts.Folder + parts.Base;
+  if (index < 0) return selfExtractor && mode == smSplitting ? stem + u".ZIP" : name;
+  const std::u16string number3 = u"_" + Digits(static_cast<int64_t>(index) + 1, 3);
+  switch (mode) {
+    case smSpanning: {
+      const std::u16string extension = selfExtractor ? std::u16string(u".exe") : parts.Extension;
+      return advancedNaming ? stem + number3 + extension : stem + extension;
+    }
+    case smSplitting:
+      if (index == 0 && selfExtractor) return stem + u".exe";
+      return advancedNaming ? stem + number3 + parts.Extension
+                            : stem + u".Z" + Digits(static_cast<int64_t>(index) + 1, 2);
+    case smNone:
+      break;
+  }
+  return name;
+}
+
+std::u16string TQPBaseArchiver::VolumeFileName(const std::u16string& name, int32_t index, bool checkExists) {
+  const bool advanced = spanningOptions_->AdvancedNaming;
+  std::u16string result = BuildVolumeName(name, index, spanningMode_, advanced);
+  // Disks written under the other naming scheme are still found.
+  if (checkExists && spanningMode_ == smSpanning && index >= 0 && !qp::platform::FileExists(result)) {
+    std::u16string other = BuildVolumeName(name, index, smSpanning, !advanced);
+    if (qp::platform::FileExists(other)) return other;
+  }
+  return result;
+}
+
+void TQPBaseArchiver::OpenVolumeStream(const std::u16string& path) {
+  if (!qp::platform::FileExists(path)) throw EQPException(neArchiveNotFound, this, {path});
+  auto file = TQPFileStream::Open(path, openMode_);
+  if (!file) throw EQPException(neCannotOpenFile, this, {path});
+  stream_ = std::move(file);
+  currentVolumeFileName_ = path;
+  // The manager reads through the same stream; it must never hold the one just replaced.
+  if (dirManager_) dirManager_->ArchiveStream = stream_.get();
+}
+
+TQPStream* TQPBaseArchiver::SwitchVolume(const TQPVolumeNumberInfo& info) {
+  if (spanningMode_ == smNone) {
+    if (!stream_) OpenVolumeStream(FileName);
+    volumeInfo_.Number = info.Number;
+    volumeInfo_.Kind = info.Kind;
+    return stream_.get();
+  }
+  if (stream_ && volumeInfo_.SameVolume(info)) return stream_.get();
+  for (;;) {
+    std::u16string name = FileName;
+    bool cancel = false;
+    if (info.IsFirst()) {
+      name = VolumeFileName(FileName, 0, !OnRequestFirstVolume);
+      DoOnRequestFirstVolume(name, cancel);
+    } else if (info.IsLast()) {
+      name = VolumeFileName(FileName, -1, true);
+      DoOnRequestLastVolume(name, cancel);
+    } else {
+      name = VolumeFileName(FileName, info.Number, !OnRequestMiddleVolume);
+      DoOnRequestMiddleVolume(info.Number + 1, name, cancel);
+    }
+    // An empty name names no volume: the search ends as if it had been cancelled rather
+    // than going on with the wrong file.
+    if (cancel || name.empty()) throw EQPException(neVolumeRequestCancelled, this);
+    if (qp::platform::FileExists(name)) {
+      OpenVolumeStream(name);
+      volumeInfo_.Number = info.Number;
+      volumeInfo_.Kind = info.Kind;
+      return stream_.get();
+    }
+  }
+}
+
+bool TQPBaseArchiver::ProbeEndRecord(uint16_t& diskNumber) {
+  dirManager_ = std::make_unique<TQPDirManager>(stream_.get(), static_cast<TQPDirManagerOwner*>(this));
+  diskNumber = 0;
+  try {
+    if (!dirManager_->HasEndRecord()) return false;
+    diskNumber = dirManager_->EndRecord.DiskNumber;
+    // A ZIP64 archive may leave its disk number to the locator, as the directory reader
+    // takes it; a single-file ZIP64 archive must not look like the last of 65535 volumes.
+    int64_t position;
+    if (diskNumber == kMarker16 && dirManager_->FindEndRecord(kEndRecordSignature, position) &&
+        position >= static_cast<int64_t>(TZip64Locator::kSize)) {
+      uint8_t raw[TZip64Locator::kSize];
+      stream_->SetPosition(position - static_cast<int64_t>(TZip64Locator::kSize));
+      stream_->ReadBuffer(raw, sizeof raw);
+      TZip64Locator locator;
+      locator.Parse(raw);
+      if (locator.Signature == kZip64LocatorSignature)
+        diskNumber = static_cast<uint16_t>(locator.TotalDisks > 0 ? locator.TotalDisks - 1 : 0);
+    }
+    return true;
+  } catch (const EStreamError&) {
+    // An unreadable file has no end record; reading the directory reports it.
+    return false;
+  }
+}
+
+void TQPBaseArchiver::DetectSpanning(bool endRecordFound, int32_t diskNumber) {
+  if (!endRecordFound) {
+    spanningMode_ = QPIsOnRemovableDrive(FileName) ? smSpanning : smNone;
+    return;
+  }
+  if (diskNumber <= 0) {
+    spanningMode_ = smNone;
+    return;
+  }
+  bool& advanced = spanningOptions_->AdvancedNaming;
+  if (qp::platform::FileExists(BuildVolumeName(FileName, diskNumber - 1, smSplitting, advanced))) {
+    spanningMode_ = smSplitting;
+    return;
+  }
+  // The set was written under the other naming scheme: keep using that one.
+  if (qp::platform::FileExists(BuildVolumeName(FileName, diskNumber - 1, smSplitting, !advanced))) {
+    advanced = !advanced;
+    spanningMode_ = smSplitting;
+    return;
+  }
+  spanningMode_ = ContainsExe(FileName) ? smNone : smSpanning;
+}
+
+void TQPBaseArchiver::ProbeVolumes() {
+  TolerantOpenOff probing(tolerantOpen_);
+  spanningMode_ = smNone;
+  volumeInfo_.Reset();
+  TQPVolumeNumberInfo last;
+  last.SetLast();
+  uint16_t disk = 0;
+  bool found = false;
+
+  if (QPFoldAscii(QPSplitPath(FileName).Extension) == u".exe") {
+    SwitchVolume(last);
+    found = ProbeEndRecord(disk);
+    if (found) {
+      DetectSpanning(true, disk);
+      return;
+    }
+    // A self-extracting split set keeps its end record in the ".ZIP" beside the program.
+    spanningMode_ = smSplitting;
+    const std::u16string lastName = VolumeFileName(FileName, -1, false);
+    if (qp::platform::FileExists(lastName)) OpenVolumeStream(lastName);
+    spanningMode_ = smNone;
+    do {
+      // Each round asks for the last volume afresh; without the reset a spanned set on a
+      // removable drive would probe the same stream for ever.
+      if (spanningMode_ != smNone) volumeInfo_.Reset();
+      SwitchVolume(last);
+      found = ProbeEndRecord(disk);
+      DetectSpanning(found, disk);
+    } while (!found && spanningMode_ != smNone);
+    return;
+  }
+
+  do {
+    dirManager_.reset();
+    volumeInfo_.Reset();
+    if (!qp::platform::FileExists(FileName) && QPIsOnRemovableDrive(FileName)) spanningMode_ = smSpanning;
+    SwitchVolume(last);
+    found = ProbeEndRecord(disk);
+    DetectSpanning(found, disk);
+  } while (!found && spanningMode_ != smNone);
+}

@@ -1,0 +1,63 @@
+// TQPDirManager: opens the item directory of an archive. It finds the end record, reads every
+// central directory header into the TQPDirArray, finds where the archive starts behind a
+// prefix (a self-extractor's program image), corrects relative offsets, and rebuilds the
+// directory from local headers when the end record is missing or the directory is damaged.
+// Every failure is an EQPException.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "archive/directory/dir_array.h"
+#include "archive/format/records.h"
+#include "archive/io/stream.h"
+#include "archive/component/types.h"
+#include "archive/component/volume_number_info.h"
+
+// What the manager needs of the component that owns it.
+class TQPDirManagerOwner {
+ public:
+  virtual ~TQPDirManagerOwner() = default;
+  // Stored names without the UTF-8 flag are in the OEM code page.
+  virtual bool GetOEMFileNames() const = 0;
+  virtual TQPSpanningMode GetSpanningMode() const = 0;
+  // While set, HasEndRecord reports true even without an end record (the directory is then
+  // rebuilt); the volume probes clear it to learn whether an end record exists.
+  virtual bool GetTolerantOpen() const = 0;
+  // Makes the archive stream show the volume `info` names and returns that stream; raises
+  // EQPException 45 when the request is cancelled. Never called for a single-file archive.
+  virtual TQPStream* SwitchVolume(const TQPVolumeNumberInfo& info) = 0;
+};
+
+class TQPDirManager {
+ public:
+  TQPDirManager(TQPStream* stream, TQPDirManagerOwner* owner);
+
+  // Reads (or rebuilds) the whole directory.
+  void ReadDirectory();
+  // Searches the last 65,600 bytes for a valid record with `signature`; fills EndRecord and
+  // StoredComment. Returns the record's position in `position` (-1 when not found).
+  bool FindEndRecord(uint32_t signature, int64_t& position);
+  bool HasEndRecord();
+
+  TQPStream* ArchiveStream;
+  TQPDirManagerOwner* OwnerComponent;
+  TQPDirArray Directory;
+  std::string StoredComment;
+  TZip64Locator Zip64Locator;
+  TZip64EndOfCentralDir Zip64EndRecord;
+  TEndOfCentralDir EndRecord;
+  uint64_t PrefixLength = 0;
+  bool IsZip64 = false;
+  uint64_t DirectoryStart = 0;
+
+ private:
+  void ReadDirectoryOrRebuild();
+  void ReadEntries(int64_t position, uint32_t count, uint32_t lastDisk, TQPVolumeNumberInfo& volume);
+  void ReadExtraFields(TDirItem& item, int32_t index, uint16_t length);
+  void LocateArchiveStart(uint64_t endPosition);
+  void CorrectOffsets();
+  void RebuildFromLocalHeaders(bool endRecordFound);
+  // Position of the first `signature` at or after `from`, or -1; reads `chunk` bytes at a time.
+  int64_t FindSignature(uint32_t signature, int64_t from, size_t chunk);
+};

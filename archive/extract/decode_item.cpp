@@ -1,0 +1,199 @@
+// Decoding one item's data for the component: making the volume that holds the item current,
+// positioning on its local header, and running the item decoder with the component's source
+// (the archive stream, across volumes) and sink (the destination with the disk-full question,
+// and the progress events of the run).
+#include <algorithm>
+#include <limits>
+
+#include "archive/component/archiver.h"
+#include "archive/component/exception.h"
+#include "archive/extract/extract_run.h"
+#include "archive/extract/item_decoder.h"
+#include "archive/format/records.h"
+
+namespace {
+
+// Reads until `count` bytes arrived or the stream has no more.
+size_t ReadFully(TQPStream& stream, uint8_t* buffer, size_t count) {
+  size_t got = 0;
+  while (got < count) {
+    const size_t n = stream.Read(buffer + got, count - got);
+    if (n == 0) break;
+    got += n;
+  }
+  return got;
+}
+
+// The archive's data, read on into the next volume where one volume ends.
+class TQPVolumeSource final : public IQPBlockSource {
+ public:
+  explicit TQPVolumeSource(TQPBaseArchiver& owner) : owner_(owner) {}
+
+  bool ReadBlock(uint8_t* buffer, size_t count) override {
+    TQPStream* stream = owner_.ArchiveStream();
+    if (!stream) return false;
+    size_t got = ReadFully(*stream, buffer, count);
+    // A single file has no next volume: a short read there is a truncated archive.
+    while (got < count && owner_.GetSpanningMode() != smNone) {
+      TQPVolumeNumberInfo next = owner_.VolumeInfo();
+      next.SetNumber(owner_.VolumeInfo().Number + 1);
+      stream = owner_.SwitchVolume(next);
+      stream->SetPosition(0);
+      got += ReadFully(*stream, buffer + got, count - got);
+      if (stream->Position() == 0) break;
+    }
+    return got == count;
+  }
+
+ private:
+  TQPBaseArchiver& owner_;
+};
+
+// The destination of one item: writes with the disk-full question, and the progress events
+// of the run the item belongs to (none outside a run).
+class TQPComponentSink final : public IQPDecodeSink {
+ public:
+  TQPComponentSink(TQPBaseArchiver& owner, TQPStream& destination, TQPExtractRun* run, const TDirItem& item)
+      : owner_(owner),
+        destination_(destination),
+        run_(run),
+        storedName_(item.ItemName),
+        divisor_(item.UncompressedSize() == 0 ? 2 : static_cast<long double>(item.UncompressedSize())) {}
+
+  bool Write(const uint8_t* data, size_t count) override {
+    const int64_t position = destination_.Position();
+    for (;;) {
+      if (destination_.Write(data, count) == count) return true;
+      bool stop = false;
+      owner_.DoOnDiskFull(-1, owner_.FileName, stop);
+      if (stop) {
+        if (run_) run_->Cancel = true;
+        return false;
+      }
+      destination_.SetPosition(position);
+    }
+  }
+
+  bool Progress(uint64_t processed) override {
+    if (!run_) return true;
+    const long double fraction = static_cast<long double>(processed) / divisor_;
+    owner_.DoOnFileProgress(storedName_, static_cast<double>(fraction * 100), run_->Operation, ppProcess,
+                            run_->Cancel);
+    if (run_->Cancel) return false;
+    const long double total = run_->ItemsTotal > 0 ? run_->ItemsTotal : 1;
+    owner_.DoOnOverallProgress(static_cast<double>((fraction + run_->ItemsDone) / total * 100), run_->Operation,
+                               ppProcess, run_->Cancel);
+    return !run_->Cancel;
+  }
+
+ private:
+  TQPBaseArchiver& owner_;
+  TQPStream& destination_;
+  TQPExtractRun* run_;
+  const std::u16string& storedName_;
+  const long double divisor_;
+};
+
+}  // namespace
+
+void TQPBaseArchiver::ExtractItemToStream(int32_t ItemIndex, TQPStream& Destination) {
+  DecodeItemInto(ItemIndex, Destination, nullptr);
+}
+
+void TQPBaseArchiver::DecodeItemInto(int32_t index, TQPStream& destination, TQPExtractRun* run) {
+  if (!dirManager_ || index < 0 || index >= ItemCount()) throw EQPException(neIndexOutOfBounds, this);
+  TDirItem& item = dirManager_->Directory.ItemRef(index);
+  if (spanningMode_ != smNone) SelectVolumeOf(item);
+
+  TQPDecodeResult result{TQPDecodeStatus::Damaged, 0};
+  try {
+    TQPStream* archive = stream_.get();
+    const uint64_t offset = item.LocalHeaderOffset();
+    if (archive && offset <= static_cast<uint64_t>(std::numeric_limits<int64_t>::max())) {
+      archive->SetPosition(static_cast<int64_t>(offset));
+      result = DecodeItemData(*archive, destination, item, run);
+    }
+  } catch (const EStreamError&) {
+    // An offset or length that leads outside the archive is damaged data, not a crash.
+    result = {TQPDecodeStatus::Damaged, 0};
+  }
+  switch (result.Status) {
+    case TQPDecodeStatus::Done:
+    case TQPDecodeStatus::Cancelled:
+      return;
+    case TQPDecodeStatus::ReadFailed: {
+      // The archive could not be read: not damaged data, so ExtractCorruptedFiles has no say.
+      const std::u16string& volume = currentVolumeFileName_.empty() ? FileName : currentVolumeFileName_;
+      throw EQPException(neCannotOpenFile, this, {volume}, result.SystemError);
+    }
+    case TQPDecodeStatus::WriteFailed:
+      // A destination that refuses data for another reason than a full disk fails the item
+      // with the system's cause; asking for another disk would not help.
+      throw EQPException(neWriteError, this, {}, result.SystemError);
+    case TQPDecodeStatus::Truncated:
+    case TQPDecodeStatus::Damaged:
+    case TQPDecodeStatus::CheckFailed:
+      if (!ExtractCorruptedFiles) throw EQPException(neCorruptedItem, this);
+      return;
+  }
+}
+
+void TQPBaseArchiver::SelectVolumeOf(const TDirItem& item) {
+  const TQPDirManager& dm = *dirManager_;
+  uint32_t disk = item.CentralDirItem.DiskNumberStart;
+  if (disk == kMarker16) disk = dm.IsZip64 && item.HasZip64Values ? item.Zip64Values.DiskNumberStart : 0;
+  int64_t last = dm.EndRecord.DiskNumber;
+  if (last == kMarker16) last = dm.IsZip64 ? static_cast<int64_t>(dm.Zip64Locator.TotalDisks) - 1 : 0;
+  TQPVolumeNumberInfo info = volumeInfo_;
+  info.LastNumber = static_cast<int32_t>(last);
+  if (static_cast<int64_t>(disk) == last)
+    info.SetLast();
+  else if (disk == 0)
+    info.SetFirst();
+  else
+    info.SetNumber(static_cast<int32_t>(disk));
+  SwitchVolume(info);
+}
+
+TQPDecodeResult TQPBaseArchiver::DecodeItemData(TQPStream& archive, TQPStream& destination, TDirItem& item,
+                                                TQPExtractRun* run) {
+  // Decryption is not part of this decoder yet: an encrypted item fails instead of producing
+  // its ciphertext as data.
+  if (item.IsEncrypted()) throw EQPException(neCorruptedItem, this);
+
+  uint8_t raw[TLocalFileHeader::kSize];
+  if (ReadFully(archive, raw, sizeof raw) != sizeof raw) return {TQPDecodeStatus::Truncated, 0};
+  TLocalFileHeader local;
+  local.Parse(raw);
+  archive.Seek(static_cast<int64_t>(local.NameLength) + local.ExtraLength, qp::platform::SeekOrigin::Current);
+
+  TQPDecodeJob job;
+  job.Deflated = item.ActualMethod == kMethodDeflate;
+  job.CompressedSize = item.CompressedSize();
+  job.UncompressedSize = item.UncompressedSize();
+  job.CheckIntegrity = item.CentralDirItem.VersionNeeded < kStrongEncryptionVersion;
+  job.StoredCrc = item.CentralDirItem.Crc32;
+  if (spanningMode_ == smNone) {
+    // In a single file the data cannot reach into the central directory.
+    const uint64_t position = static_cast<uint64_t>(archive.Position());
+    const uint64_t directoryStart = dirManager_->DirectoryStart;
+    job.CompressedSize = std::min(job.CompressedSize, directoryStart > position ? directoryStart - position : 0);
+  }
+  switch (item.ActualMethod) {
+    case kMethodStored:
+    case kMethodDeflate:
+      break;
+    case kMethodDeflate64:
+      throw EQPException(neDeflate64, nullptr);
+    default:
+      return {TQPDecodeStatus::Damaged, 0};
+  }
+
+  // The run's inflater when there is one, else one for this call only.
+  std::unique_ptr<TQPInflater> own;
+  TQPInflater& inflater = run ? run->Inflater : *(own = std::make_unique<TQPInflater>());
+  TQPVolumeSource source(*this);
+  TQPNoDecryption decrypt;
+  TQPComponentSink sink(*this, destination, run, item);
+  return TQPItemDecoder(inflater).Decode(job, source, decrypt, sink);
+}

@@ -1,0 +1,153 @@
+// Extracting one item to disk: the destination path, folders, the overwrite rules, writing
+// (through a temporary file when a file is being replaced), time and attributes, and the
+// removal of whatever a failed, skipped or cancelled item left behind.
+#include <algorithm>
+#include <exception>
+#include <memory>
+
+#include "archive/component/archiver.h"
+#include "archive/component/exception.h"
+#include "archive/component/path_utils.h"
+#include "archive/extract/extract_run.h"
+#include "archive/io/file_stream.h"
+#include "archive/extract/safe_path.h"
+#include "platform/platform.h"
+
+namespace pf = qp::platform;
+
+namespace {
+
+// The part of `path` through its last '\' (empty when it has none).
+std::u16string FolderOf(const std::u16string& path) {
+  const size_t sep = path.rfind(u'\\');
+  return sep == std::u16string::npos ? std::u16string() : path.substr(0, sep + 1);
+}
+
+// A name in the destination's folder that no file has yet, for the new data of a file that
+// is being replaced.
+std::u16string TemporaryNameBeside(const std::u16string& dest) {
+  const std::u16string folder = FolderOf(dest);
+  static uint32_t sequence = 0;
+  for (;;) {
+    // "~qp%08x.tmp", spelt out: the printf family would add its whole formatter to the
+    // self-extractor for these eight digits.
+    const auto tag = static_cast<uint32_t>(pf::HighResCounter() ^ (++sequence * 0x9E3779B9u));
+    std::u16string candidate = folder + u"~qp";
+    for (int shift = 28; shift >= 0; shift -= 4) candidate += u"0123456789abcdef"[(tag >> shift) & 15];
+    candidate += u".tmp";
+    if (pf::GetFileAttributes(candidate) == pf::kInvalidAttributes) return candidate;
+  }
+}
+
+}  // namespace
+
+bool TQPBaseArchiver::EnsureDirectory(TQPExtractRun& run, const std::u16string& folder) {
+  // Items arrive folder by folder; asking the file system again for the same folder would
+  // cost a walk over every component of the path for each file.
+  if (!run.LastEnsuredDir.empty() && folder == run.LastEnsuredDir) return true;
+  bool ok = false;
+  try {
+    ok = pf::ForceDirectories(folder);
+  } catch (...) {
+    ok = false;
+  }
+  run.LastEnsuredDir = ok ? folder : std::u16string();
+  return ok;
+}
+
+void TQPBaseArchiver::ExtractOneItem(TQPExtractRun& run, int32_t index, std::u16string name, const std::u16string& base) {
+  const TDirItem& item = dirManager_->Directory.ItemRef(index);
+  uint32_t attr = item.CentralDirItem.ExternalAttributes;
+  const std::u16string storedName = name;
+  DoOnExtractFile(name, attr, item.ItemComment);
+  // A handler gets the name with '\' and hands it back with '/'. Windows takes either, but
+  // the checks and the folder part below look for '\' only, so the name is normalised first:
+  // a handler that changed nothing then leaves the stored name, to be judged as such.
+  std::replace(name.begin(), name.end(), u'/', u'\\');
+  // A name below the destination must stay below it, whether stored or chosen by a handler
+  // (so a handler that prefixes or renames cannot carry a stored "..\" out by accident).
+  // Only a handler may send an item elsewhere, and only by giving a path from a root.
+  const bool redirected = name != storedName && IsRootedPath(name);
+  if (!redirected && !StaysInsideDestination(name)) throw EQPException(19, this, {name});
+  // Whatever its origin, a name must reach a plain file: not a device, not a name that a NUL
+  // cuts short or that Windows shortens by its trailing dots and blanks, since masks and
+  // checks judged the full name.
+  if (!IsPlainFileName(name)) throw EQPException(19, this, {name});
+
+  std::u16string folder = redirected ? std::u16string() : base;
+  if (!Options().CreateDirs) {
+    const size_t sep = name.find_last_of(u"\\:");
+    if (sep != std::u16string::npos) name = name.substr(sep + 1);
+  } else {
+    const std::u16string tree = folder + FolderOf(name);
+    if (!tree.empty() && !EnsureDirectory(run, tree))
+      throw EQPException(neCannotCreateFolder, this, {tree}, pf::LastSystemError());
+  }
+
+  if (item.IsFolder()) return;
+
+  std::u16string dest = folder + name;
+  bool replacing = pf::FileExists(dest);
+  if (replacing) {
+    if (!Options().ReplaceReadOnly && (pf::GetFileAttributes(dest) & pf::faReadOnly) != 0) return;
+    switch (Options().OverwriteMode) {
+      case omPrompt: {
+        bool confirm = false;
+        const std::u16string asked = dest;
+        DoOnConfirmOverwrite(name, dest, confirm);
+        if (!confirm) return;
+        // The handler may have chosen another path, which may not exist.
+        if (dest != asked) replacing = pf::FileExists(dest);
+        break;
+      }
+      case omAlways:
+        break;
+      case omNever:
+        return;
+      case omIfNewer:
+      case omIfOlder: {
+        const auto existing = static_cast<int32_t>(static_cast<uint32_t>(pf::FileDosDateTime(dest)));
+        const auto archived =
+            static_cast<int32_t>(static_cast<uint32_t>(item.CentralDirItem.Date) << 16 | item.CentralDirItem.Time);
+        const bool write = Options().OverwriteMode == omIfNewer ? archived > existing : archived < existing;
+        if (!write) return;
+        break;
+      }
+    }
+  }
+
+  // An existing file is replaced only once the new one is complete: until then its data goes
+  // to a temporary file beside it, so that a failure, a skip or a cancel loses nothing.
+  const std::u16string target = replacing ? TemporaryNameBeside(dest) : dest;
+  std::unique_ptr<TQPFileStream> file;
+  try {
+    file = TQPFileStream::Create(target);
+  } catch (...) {
+    file.reset();
+  }
+  if (!file) throw EQPException(neCannotCreateFile, this, {dest});
+
+  std::exception_ptr failure;
+  try {
+    DecodeItemInto(index, *file, &run);
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  file->Handle().SetDosDateTime(static_cast<uint32_t>(item.CentralDirItem.Date) << 16 | item.CentralDirItem.Time);
+  if (Options().FlushBuffers && QPIsOnRemovableDrive(dest)) file->Flush();
+  file.reset();
+
+  if (failure || run.Cancel) {
+    pf::DeleteFile(target);
+    if (failure) std::rethrow_exception(failure);
+    return;
+  }
+  if (replacing) {
+    pf::SetFileAttributes(dest, 0);
+    if (!pf::MoveFileReplace(target, dest)) {
+      pf::DeleteFile(target);
+      throw EQPException(neCannotCreateFile, this, {dest});
+    }
+  }
+  if (Options().SetAttributes) pf::SetFileAttributes(dest, attr);
+}

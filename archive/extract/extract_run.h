@@ -1,0 +1,23 @@
+// TQPExtractRun: the state of one run of the per-item loop, owned by the run and gone with
+// it. Progress events, the overwrite steps and the decoder read and write it here instead of
+// in fields of the component.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "archive/component/types.h"
+#include "archive/extract/inflater.h"
+
+struct TQPExtractRun {
+  TQPProcessOperation Operation = poExtract;
+  int32_t ItemsDone = 0;
+  int32_t ItemsTotal = 0;
+  // Set by a progress handler, or by the answer Cancel to a full disk; ends the run.
+  bool Cancel = false;
+  // The decoder's buffers (and its inflate-ahead thread), kept for every item of the run so
+  // that memory stays fixed and small items pay no allocation.
+  TQPInflater Inflater;
+  // The last destination folder made sure of: items arrive folder by folder.
+  std::u16string LastEnsuredDir;
+};

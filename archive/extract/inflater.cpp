@@ -1,0 +1,123 @@
+// The inflate stream and its inflate-ahead worker.
+#include "archive/extract/inflater.h"
+
+TQPInflater::TQPInflater() : input_(new uint8_t[kInputBlock + 2]) {}
+
+TQPInflater::~TQPInflater() {
+  End();
+  if (worker_.joinable()) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      quit_ = true;
+    }
+    changed_.notify_all();
+    worker_.join();
+  }
+}
+
+void TQPInflater::EnsureSlot(int slot) {
+  if (!output_[slot]) output_[slot].reset(new uint8_t[kOutputChunk]);
+}
+
+bool TQPInflater::Begin() {
+  End();
+  stream_ = z_stream{};
+  if (inflateInit_(&stream_, ZLIB_VERSION, static_cast<int>(sizeof(z_stream))) < 0) return false;
+  begun_ = true;
+  return true;
+}
+
+void TQPInflater::End() {
+  StopBlock();
+  if (begun_) inflateEnd(&stream_);
+  begun_ = false;
+}
+
+TQPInflater::Chunk TQPInflater::InflateInto(int slot) {
+  uint8_t* out = output_[slot].get();
+  stream_.next_out = out;
+  stream_.avail_out = static_cast<uInt>(kOutputChunk);
+  Chunk c;
+  c.result = inflate(&stream_, Z_NO_FLUSH);
+  c.data = out;
+  c.size = kOutputChunk - stream_.avail_out;
+  c.inputLeft = stream_.avail_in != 0;
+  const bool outputFull = stream_.avail_out == 0;
+  // A full output buffer means another call, even when the input is used up: zlib may hold
+  // more output for it.
+  c.blockDone = c.result < 0 || c.result == Z_STREAM_END || (!outputFull && !c.inputLeft);
+  return c;
+}
+
+void TQPInflater::StartBlock(const uint8_t* data, size_t length, bool ahead) {
+  StopBlock();
+  stream_.next_in = const_cast<Bytef*>(data);
+  stream_.avail_in = static_cast<uInt>(length);
+  ahead_ = ahead;
+  EnsureSlot(0);
+  if (!ahead_) return;
+  for (int i = 1; i < kSlots; ++i) EnsureSlot(i);
+  if (!worker_.joinable()) worker_ = std::thread(&TQPInflater::WorkerLoop, this);
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    produce_ = consume_ = filled_ = 0;
+    blockActive_ = true;
+  }
+  changed_.notify_all();
+}
+
+TQPInflater::Chunk TQPInflater::Next() {
+  if (!ahead_) return InflateInto(0);
+  std::unique_lock<std::mutex> lock(mutex_);
+  changed_.wait(lock, [this] { return filled_ > 0 || !blockActive_; });
+  if (filled_ == 0) {
+    // Asked past the end of the block: report a finished block rather than wait forever.
+    Chunk done;
+    done.result = Z_STREAM_ERROR;
+    done.blockDone = true;
+    return done;
+  }
+  return chunks_[consume_];
+}
+
+void TQPInflater::Release() {
+  if (!ahead_) return;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (filled_ == 0) return;
+    consume_ = (consume_ + 1) % kSlots;
+    --filled_;
+  }
+  changed_.notify_all();
+}
+
+void TQPInflater::StopBlock() {
+  if (!ahead_) return;
+  std::unique_lock<std::mutex> lock(mutex_);
+  blockActive_ = false;
+  // The stream must not be touched by two threads: wait for a call in progress to finish.
+  changed_.wait(lock, [this] { return !busy_; });
+  produce_ = consume_ = filled_ = 0;
+  ahead_ = false;
+}
+
+void TQPInflater::WorkerLoop() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (;;) {
+    changed_.wait(lock, [this] { return quit_ || (blockActive_ && filled_ < kSlots); });
+    if (quit_) return;
+    const int slot = produce_;
+    busy_ = true;
+    lock.unlock();
+    const Chunk c = InflateInto(slot);
+    lock.lock();
+    busy_ = false;
+    if (blockActive_) {
+      chunks_[slot] = c;
+      produce_ = (produce_ + 1) % kSlots;
+      ++filled_;
+      if (c.blockDone) blockActive_ = false;
+    }
+    changed_.notify_all();
+  }
+}
