@@ -16,7 +16,7 @@ class FuzzOwner : public TQPDirManagerOwner {
   bool GetOEMFileNames() const override { return oem; }
   TQPSpanningMode GetSpanningMode() const override { return smNone; }
   bool GetTolerantOpen() const override { return true; }
-  TQPStream* SwitchVolume(const TQPVolumeNumberInfo&) override { throw EQPException(45, nullptr); }
+  TQPStream* SwitchVolume(const TQPVolumeNumberInfo&) override { throw EQPException(neVolumeRequestCancelled, nullptr); }
 };
 
 }  // namespace

@@ -98,6 +98,11 @@ class File {
 // The free functions below leave the OS error code of a failure (errno, GetLastError) where
 // LastSystemError() finds it, on the calling thread, until the next platform call.
 int LastSystemError();
+// The system's own description of an error code from LastSystemError() or File::LastError(),
+// without a trailing period or line break; empty for 0.
+std::u16string SystemErrorText(int error);
+// True when the error code means a full medium or quota rather than a failure of the write.
+bool IsDiskFullError(int error);
 
 // True for an existing file; false for a folder or nothing.
 bool FileExists(const std::u16string& path);

@@ -48,7 +48,7 @@ void TQPBaseArchiver::SetCompressionLevel(TQPCompressionLevel level) {
 }
 
 void TQPBaseArchiver::SetCompressionMode(uint8_t mode) {
-  if (mode > 9) throw EQPException(5, this);
+  if (mode > 9) throw EQPException(neInvalidCompressionMode, this);
   compressionMode_ = mode;
   if (mode == 0)
     compressionLevel_ = clNone;
@@ -94,10 +94,10 @@ void TQPBaseArchiver::SetInMemory(bool value) {
   }
   if (inMemory_) {
     // The archive built in memory goes to FileName and is opened from there.
-    if (FileName.empty()) throw EQPException(29, this);
+    if (FileName.empty()) throw EQPException(neBlankInMemoryFileName, this);
     FinishNewArchive();
     auto file = TQPFileStream::Create(FileName);
-    if (!file) throw EQPException(19, this, {FileName});
+    if (!file) throw EQPException(neCannotCreateFile, this, {FileName});
     stream_->SetPosition(0);
     file->CopyFrom(*stream_, stream_->Size());
     file.reset();
@@ -115,7 +115,7 @@ void TQPBaseArchiver::SetInMemory(bool value) {
 // ----- lifecycle -----
 
 void TQPBaseArchiver::OpenArchive() {
-  if (!inMemory_ && QPFileNamePart(FileName).empty()) throw EQPException(9, this);
+  if (!inMemory_ && QPFileNamePart(FileName).empty()) throw EQPException(neBlankFileName, this);
   uint16_t mode;
   if (inMemory_ || !qp::platform::FileExists(FileName)) {
     mode = kOpenModeCreate;
@@ -129,12 +129,12 @@ void TQPBaseArchiver::OpenArchive() {
 }
 
 void TQPBaseArchiver::OpenArchive(uint16_t mode) {
-  if (!inMemory_ && QPFileNamePart(FileName).empty()) throw EQPException(10, this);
+  if (!inMemory_ && QPFileNamePart(FileName).empty()) throw EQPException(neBlankFileNameForMode, this);
   // A missing file is fine where the user may still insert the disk that holds it.
   if (mode != kOpenModeCreate && !qp::platform::FileExists(FileName) && spanningMode_ != smSpanning &&
       !QPIsOnRemovableDrive(FileName))
-    throw EQPException(12, this, {FileName});
-  if (mode != kOpenModeCreate && inMemory_) throw EQPException(28, this, {FileName});
+    throw EQPException(neArchiveNotFound, this, {FileName});
+  if (mode != kOpenModeCreate && inMemory_) throw EQPException(neInMemoryCreateOnly, this, {FileName});
   CloseArchive();
   openMode_ = mode;
   volumeInfo_.Reset();
@@ -145,15 +145,22 @@ void TQPBaseArchiver::OpenArchive(uint16_t mode) {
     } else {
       const std::u16string first = spanningMode_ == smNone ? FileName : VolumeFileName(FileName, 0, false);
       auto file = TQPFileStream::Create(first);
-      if (!file) throw EQPException(19, this, {first});
+      if (!file) throw EQPException(neCannotCreateFile, this, {first});
       stream_ = std::move(file);
       currentVolumeFileName_ = first;
     }
     volumeInfo_.SetFirst();
     dirManager_ = std::make_unique<TQPDirManager>(stream_.get(), static_cast<TQPDirManagerOwner*>(this));
   } else {
-    ProbeVolumes();
-    dirManager_->ReadDirectory();
+    try {
+      ProbeVolumes();
+      dirManager_->ReadDirectory();
+    } catch (const EStreamIOError& e) {
+      // The file could not be read: that is the system's failure, not a damaged archive.
+      const std::u16string volume = currentVolumeFileName_.empty() ? FileName : currentVolumeFileName_;
+      CloseArchive();
+      throw EQPException(neCannotOpenFile, this, {volume}, e.SystemError);
+    }
   }
   open_ = true;
   DoAfterOpen();

@@ -30,8 +30,6 @@ TQPDialogResult Ask(const std::u16string& text, uint32_t buttons) {
 
 bool AskOkCancel(const std::u16string& text) { return Ask(text, qbOK | qbCancel) == TQPDialogResult::qrOK; }
 
-constexpr int32_t kVolumeRequestCancelled = 45;
-
 }  // namespace
 
 void TQPBaseArchiver::DoOnOverallProgress(double Progress, TQPProcessOperation Operation, TQPProgressPhase Phase,
@@ -112,7 +110,7 @@ void TQPBaseArchiver::DoOnProcessFileFailure(const std::u16string& FileName, TQP
     return;
   }
   // The user already said no to the volume; asking again about the same item is pointless.
-  if (NativeError == kVolumeRequestCancelled) {
+  if (NativeError == neVolumeRequestCancelled) {
     Action = fxaAbort;
     return;
   }
@@ -177,7 +175,7 @@ void TQPBaseArchiver::DoOnDiskFull(int32_t VolumeNumber, const std::u16string& V
     return;
   }
   // Only a spanned set can go on with another disk; anything else is a hard failure.
-  if (spanningMode_ != smSpanning) throw EQPException(65, nullptr);
+  if (spanningMode_ != smSpanning) throw EQPException(neDiskFull, nullptr);
   const int64_t required = spanningOptions_->VolumeSizeLimit(VolumeNumber <= 0);
   const int64_t available = qp::platform::DiskFreeSpace(VolumeFileName);
   Cancel = !AskOkCancel(QPFormat(u"Disk is full. Required free space: %d bytes, but available only: %d bytes. "

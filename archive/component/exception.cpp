@@ -74,9 +74,11 @@ constexpr std::array<NativeErrorEntry, 68> kNativeErrors = {{
 }};
 
 std::u16string BuildMessage(int32_t nativeError, const TComponent* component,
-                            std::initializer_list<TQPFormatArg> args, bool formatted) {
+                            std::initializer_list<TQPFormatArg> args, bool formatted, int systemError = 0) {
   std::u16string text = QPErrorMessage(QPErrorCodeOf(nativeError));
   if (formatted) text = QPFormat(text, args);
+  const std::u16string cause = qp::platform::SystemErrorText(systemError);
+  if (!cause.empty()) text += u": " + cause;
   if (component != nullptr && !component->Name.empty()) text = component->Name + u": " + text;
   // "%5d" with the blanks turned into zeros: five digits for 0..99999.
   std::string number = std::to_string(nativeError);
@@ -145,3 +147,10 @@ EQPException::EQPException(int32_t nativeError, const TComponent* component,
     : Exception(BuildMessage(nativeError, component, args, true)),
       ErrorCode(QPErrorCodeOf(nativeError)),
       NativeError(nativeError) {}
+
+EQPException::EQPException(int32_t nativeError, const TComponent* component,
+                           std::initializer_list<TQPFormatArg> args, int systemError)
+    : Exception(BuildMessage(nativeError, component, args, true, systemError)),
+      ErrorCode(QPErrorCodeOf(nativeError)),
+      NativeError(nativeError),
+      SystemError(systemError) {}

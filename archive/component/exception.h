@@ -27,6 +27,34 @@ class Exception : public std::exception {
 // A message argument: a string for %s, an integer for %d.
 using TQPFormatArg = std::variant<std::u16string, int64_t>;
 
+// The native errors the engine raises, named by their failure site. The numbers are part of
+// the published interface (handlers and applications compare them), so they never change.
+enum TQPNativeError : int32_t {
+  neItemIndexOutOfBounds = 2,     // the item directory: an item index
+  neNameIndexOutOfBounds = 3,     // the item directory: a name index
+  neInvalidCompressionMode = 5,
+  neCorruptedItem = 8,            // data, size or CRC of an item do not hold; method unknown
+  neBlankFileName = 9,            // OpenArchive() without a file name
+  neBlankFileNameForMode = 10,    // OpenArchive(mode) without a file name
+  neArchiveNotFound = 12,
+  neArchiveNotOpen = 13,
+  neIndexOutOfBounds = 16,        // ExtractItemToStream's item index
+  neCannotCreateFile = 19,
+  neCannotCreateFolder = 20,
+  neInMemoryCreateOnly = 28,
+  neBlankInMemoryFileName = 29,
+  neCannotOpenFile = 33,          // a volume that cannot be opened or read
+  neInvalidArchive = 35,
+  neNoZip64EndRecord = 40,
+  neForeignVolume = 44,
+  neVolumeRequestCancelled = 45,
+  neWriteError = 46,              // a destination that refuses data, other than a full disk
+  neDeflate64 = 55,
+  neNameListInvalid = 59,
+  neMaskTooLong = 61,
+  neDiskFull = 65,
+};
+
 class EQPException : public Exception {
  public:
   // For messages without placeholders. `component` may be null (an unnamed raise).
@@ -34,9 +62,14 @@ class EQPException : public Exception {
   // For messages with placeholders, filled in order from `args`.
   EQPException(int32_t nativeError, const TComponent* component,
                std::initializer_list<TQPFormatArg> args);
+  // A failure the system reported: its own text follows the message, before the number:
+  // "Archiver: Write to stream error: Permission denied - Native error: 00046".
+  EQPException(int32_t nativeError, const TComponent* component, std::initializer_list<TQPFormatArg> args,
+               int systemError);
 
   int32_t ErrorCode;
   int32_t NativeError;
+  int SystemError = 0;  // the platform's error code, 0 when the failure is not the system's
 };
 
 // The error code of a native error (0 when it is not in the table) and the message table.

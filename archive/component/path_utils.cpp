@@ -1,4 +1,4 @@
-// Path splitting, folding and the removable-drive test.
+// Path splitting and the removable-drive test.
 #include "archive/component/path_utils.h"
 
 #include "platform/platform.h"
@@ -29,14 +29,6 @@ TQPPathParts QPSplitPath(std::u16string_view path) {
 
 std::u16string QPFileNamePart(std::u16string_view path) {
   return std::u16string(path.substr(FileNameStart(path)));
-}
-
-std::u16string QPFoldAscii(std::u16string_view text) {
-  std::u16string folded(text);
-  for (char16_t& c : folded) {
-    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + (u'a' - u'A'));
-  }
-  return folded;
 }
 
 bool QPIsOnRemovableDrive(const std::u16string& path) {

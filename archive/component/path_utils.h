@@ -1,5 +1,5 @@
-// Splitting engine paths into folder, base name and extension, ASCII case folding for name
-// comparisons, and the test for a removable drive that the volume logic relies on.
+// Splitting engine paths into folder, base name and extension, and the test for a removable
+// drive that the volume logic and the flushing of extracted files rely on.
 #pragma once
 
 #include <string>
@@ -14,7 +14,5 @@ struct TQPPathParts {
 TQPPathParts QPSplitPath(std::u16string_view path);
 // The file-name part: everything after the last '\', '/' or ':'.
 std::u16string QPFileNamePart(std::u16string_view path);
-// A to Z become a to z; nothing else changes.
-std::u16string QPFoldAscii(std::u16string_view text);
 // A drive part "A:" or "B:" (the floppy drives), or a drive the platform reports as removable.
 bool QPIsOnRemovableDrive(const std::u16string& path);

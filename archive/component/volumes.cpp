@@ -7,6 +7,7 @@
 #include "archive/component/exception.h"
 #include "archive/io/file_stream.h"
 #include "archive/component/path_utils.h"
+#include "archive/format/ascii_fold.h"
 #include "archive/format/records.h"
 #include "platform/platform.h"
 
@@ -75,9 +76,9 @@ std::u16string TQPBaseArchiver::VolumeFileName(const std::u16string& name, int32
 }
 
 void TQPBaseArchiver::OpenVolumeStream(const std::u16string& path) {
-  if (!qp::platform::FileExists(path)) throw EQPException(12, this, {path});
+  if (!qp::platform::FileExists(path)) throw EQPException(neArchiveNotFound, this, {path});
   auto file = TQPFileStream::Open(path, openMode_);
-  if (!file) throw EQPException(33, this, {path});
+  if (!file) throw EQPException(neCannotOpenFile, this, {path});
   stream_ = std::move(file);
   currentVolumeFileName_ = path;
   // The manager reads through the same stream; it must never hold the one just replaced.
@@ -107,7 +108,7 @@ TQPStream* TQPBaseArchiver::SwitchVolume(const TQPVolumeNumberInfo& info) {
     }
     // An empty name names no volume: the search ends as if it had been cancelled rather
     // than going on with the wrong file.
-    if (cancel || name.empty()) throw EQPException(45, this);
+    if (cancel || name.empty()) throw EQPException(neVolumeRequestCancelled, this);
     if (qp::platform::FileExists(name)) {
       OpenVolumeStream(name);
       volumeInfo_.Number = info.Number;

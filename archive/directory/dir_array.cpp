@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "archive/component/exception.h"
+#include "archive/format/ascii_fold.h"
 
 namespace {
 constexpr int32_t kMaxGrowthStep = 10000;
@@ -33,17 +34,17 @@ void TQPDirArray::SetCount(int32_t n) {
 }
 
 TDirItem TQPDirArray::GetItem(int32_t i) const {
-  if (i < 0 || i >= Count()) throw EQPException(2, nullptr);
+  if (i < 0 || i >= Count()) throw EQPException(neItemIndexOutOfBounds, nullptr);
   return At(i);
 }
 
 TDirItem& TQPDirArray::ItemRef(int32_t i) {
-  if (i < 0 || i >= Count()) throw EQPException(3, nullptr);
+  if (i < 0 || i >= Count()) throw EQPException(neNameIndexOutOfBounds, nullptr);
   return At(i);
 }
 
 const TDirItem& TQPDirArray::ItemRef(int32_t i) const {
-  if (i < 0 || i >= Count()) throw EQPException(3, nullptr);
+  if (i < 0 || i >= Count()) throw EQPException(neNameIndexOutOfBounds, nullptr);
   return At(i);
 }
 
@@ -62,11 +63,11 @@ void TQPDirArray::SetEntryName(int32_t i, const std::u16string& name) {
   // current (empty) name up: that lookup would find any earlier item whose real name is
   // empty, and one nameless item would then block the names of all later ones.
   if (i == names_.Count()) {
-    names_.Add(FoldName(name));
-  } else if (i < names_.Count() && names_[i] == FoldName(item.ItemName)) {
-    names_.Replace(i, FoldName(name));
+    names_.Add(QPFoldAscii(name));
+  } else if (i < names_.Count() && names_[i] == QPFoldAscii(item.ItemName)) {
+    names_.Replace(i, QPFoldAscii(name));
   } else {
-    throw EQPException(59, nullptr);
+    throw EQPException(neNameListInvalid, nullptr);
   }
   item.ItemName = name;
 }

@@ -87,10 +87,10 @@ void TQPDirManager::ReadDirectory() {
     ReadDirectoryOrRebuild();
   } catch (const EStreamError&) {
     Directory.Clear();
-    throw EQPException(35, nullptr);
+    throw EQPException(neInvalidArchive, nullptr);
   } catch (const std::bad_alloc&) {
     Directory.Clear();
-    throw EQPException(35, nullptr);
+    throw EQPException(neInvalidArchive, nullptr);
   }
 }
 
@@ -120,7 +120,7 @@ void TQPDirManager::ReadDirectoryOrRebuild() {
   }
   if (IsZip64) {
     constexpr int64_t kRecord = static_cast<int64_t>(TZip64EndOfCentralDir::kSize);
-    if (working <= kRecord) throw EQPException(40, nullptr);
+    if (working <= kRecord) throw EQPException(neNoZip64EndRecord, nullptr);
     // The stored offset counts from the start of the archive; behind a prefix with relative
     // offsets it misses, and the record is then looked for where writers put it: directly
     // before the locator.
@@ -134,7 +134,7 @@ void TQPDirManager::ReadDirectoryOrRebuild() {
     };
     if (!readRecordAt(Zip64Locator.EndRecordOffset) &&
         !readRecordAt(static_cast<uint64_t>(working - kRecord)))
-      throw EQPException(40, nullptr);
+      throw EQPException(neNoZip64EndRecord, nullptr);
     working -= kRecord;
   }
 
@@ -180,7 +180,7 @@ void TQPDirManager::ReadDirectoryOrRebuild() {
     ReadEntries(position, count, lastDisk, volume);
   } catch (const EQPException& e) {
     // A failed volume request is the user's answer, not damage: it ends the open.
-    if (e.NativeError == 45) throw;
+    if (e.NativeError == neVolumeRequestCancelled) throw;
     Directory.Clear();
     RebuildFromLocalHeaders(true);
     return;
@@ -319,7 +319,7 @@ void TQPDirManager::CorrectOffsets() {
   if (decider < 0 || Directory.ItemRef(decider).LocalHeaderOffset() >= PrefixLength) return;
   for (int32_t i = 0; i < Directory.Count(); ++i) {
     TDirItem& item = Directory.ItemRef(i);
-    if (item.IsDirectory()) continue;
+    if (item.IsFolder()) continue;
     TCentralDirHeader& h = item.CentralDirItem;
     // The corrected offset goes where it fits: a ZIP64 value stays a ZIP64 value, and a 32-bit
     // offset that would overflow moves into one, instead of wrapping round.
@@ -368,7 +368,7 @@ int64_t TQPDirManager::FindSignature(uint32_t signature, int64_t from, size_t ch
 
 void TQPDirManager::RebuildFromLocalHeaders(bool endRecordFound) {
   Directory.Clear();
-  if (OwnerComponent->GetSpanningMode() != smNone) throw EQPException(44, nullptr);
+  if (OwnerComponent->GetSpanningMode() != smNone) throw EQPException(neForeignVolume, nullptr);
   const int64_t size = ArchiveStream->Size();
   const bool applyOem = endRecordFound && OwnerComponent->GetOEMFileNames();
 
@@ -415,7 +415,7 @@ void TQPDirManager::RebuildFromLocalHeaders(bool endRecordFound) {
     h.NameLength = local.NameLength;
     h.ExtraLength = local.ExtraLength;
     h.ExternalAttributes = (local.UncompressedSize != 0 || (local.Flags & kFlagDataDescriptor)) ? 0x20 : 0x10;
-    h.LocalHeaderOffset = static_cast<uint32_t>(q);
+    h.LocalHeaderOffset = static_cast<uint32_t>(std::min<int64_t>(q, kMarker32));
     item.ActualMethod = local.Method;
     if ((local.Flags & kFlagEncrypted) && local.VersionNeeded < kStrongEncryptionVersion) item.CryptoAlgorithm = 0;
 
@@ -429,6 +429,12 @@ void TQPDirManager::RebuildFromLocalHeaders(bool endRecordFound) {
       const int64_t room = size - afterHeader - local.NameLength;
       const auto length = static_cast<uint16_t>(std::min<int64_t>(local.ExtraLength, room));
       if (length != 0) ReadExtraFields(item, index, length);
+    }
+    if (h.LocalHeaderOffset == kMarker32) {
+      // A header beyond 4 GiB keeps its whole offset, as a ZIP64 value (after the extra
+      // fields, whose local ZIP64 field holds sizes only).
+      if (!item.HasZip64Values) ReadZip64Values(item, nullptr, 0);
+      item.Zip64Values.LocalHeaderOffset = static_cast<uint64_t>(q);
     }
     if (local.Flags & kFlagDataDescriptor) {
       const int64_t d = nextDescriptor(q);
@@ -444,6 +450,6 @@ void TQPDirManager::RebuildFromLocalHeaders(bool endRecordFound) {
       }
     }
   }
-  if (!anyHit) throw EQPException(35, nullptr);
+  if (!anyHit) throw EQPException(neInvalidArchive, nullptr);
   DirectoryStart = static_cast<uint64_t>(size);
 }

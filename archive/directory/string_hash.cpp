@@ -3,13 +3,7 @@
 
 #include <algorithm>
 
-std::u16string FoldName(std::u16string_view name) {
-  std::u16string folded(name);
-  for (char16_t& c : folded) {
-    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + (u'a' - u'A'));
-  }
-  return folded;
-}
+#include "archive/format/ascii_fold.h"
 
 TQPStringHash::TQPStringHash(uint32_t bucketCount) : buckets_(std::max<uint32_t>(1, bucketCount), nullptr) {}
 
@@ -67,7 +61,7 @@ int32_t TQPHashedStringList::Add(const std::u16string& s) {
   items_.push_back(s);
   int32_t position = Count() - 1;
   if (index_ != nullptr) {
-    index_->Insert(FoldName(s), position);
+    index_->Insert(QPFoldAscii(s), position);
     // Dropped rather than grown: the next IndexOf builds one sized to the list.
     if (static_cast<uint64_t>(Count()) > 5ull * index_->BucketCount()) DropIndex();
   }
@@ -77,8 +71,8 @@ int32_t TQPHashedStringList::Add(const std::u16string& s) {
 void TQPHashedStringList::Replace(int32_t index, const std::u16string& s) {
   std::u16string& slot = items_[static_cast<size_t>(index)];
   if (index_ != nullptr) {
-    index_->Remove(FoldName(slot));
-    index_->Insert(FoldName(s), index);
+    index_->Remove(QPFoldAscii(slot));
+    index_->Insert(QPFoldAscii(s), index);
   }
   slot = s;
 }
@@ -91,7 +85,7 @@ void TQPHashedStringList::Clear() {
 int32_t TQPHashedStringList::IndexOf(std::u16string_view s) {
   if (index_ == nullptr) {
     index_ = new TQPStringHash(std::max<uint32_t>(1000, static_cast<uint32_t>(items_.size())));
-    for (size_t i = 0; i < items_.size(); ++i) index_->Insert(FoldName(items_[i]), static_cast<int32_t>(i));
+    for (size_t i = 0; i < items_.size(); ++i) index_->Insert(QPFoldAscii(items_[i]), static_cast<int32_t>(i));
   }
-  return index_->Lookup(FoldName(s));
+  return index_->Lookup(QPFoldAscii(s));
 }

@@ -8,9 +8,6 @@
 #include <string_view>
 #include <vector>
 
-// ASCII A..Z to a..z; nothing else changes ('/' and '\' stay different).
-std::u16string FoldName(std::u16string_view name);
-
 struct THashItem {
   THashItem* Next;
   std::u16string Key;

@@ -101,7 +101,7 @@ void TQPBaseArchiver::ExtractItemToStream(int32_t ItemIndex, TQPStream& Destinat
 }
 
 void TQPBaseArchiver::DecodeItemInto(int32_t index, TQPStream& destination, TQPExtractRun* run) {
-  if (!dirManager_ || index < 0 || index >= ItemCount()) throw EQPException(16, this);
+  if (!dirManager_ || index < 0 || index >= ItemCount()) throw EQPException(neIndexOutOfBounds, this);
   TDirItem& item = dirManager_->Directory.ItemRef(index);
   if (spanningMode_ != smNone) SelectVolumeOf(item);
 
@@ -121,8 +121,20 @@ void TQPBaseArchiver::DecodeItemInto(int32_t index, TQPStream& destination, TQPE
     case TQPDecodeStatus::Done:
     case TQPDecodeStatus::Cancelled:
       return;
-    default:
-      if (!ExtractCorruptedFiles) throw EQPException(8, this);
+    case TQPDecodeStatus::ReadFailed: {
+      // The archive could not be read: not damaged data, so ExtractCorruptedFiles has no say.
+      const std::u16string& volume = currentVolumeFileName_.empty() ? FileName : currentVolumeFileName_;
+      throw EQPException(neCannotOpenFile, this, {volume}, result.SystemError);
+    }
+    case TQPDecodeStatus::WriteFailed:
+      // A destination that refuses data for another reason than a full disk fails the item
+      // with the system's cause; asking for another disk would not help.
+      throw EQPException(neWriteError, this, {}, result.SystemError);
+    case TQPDecodeStatus::Truncated:
+    case TQPDecodeStatus::Damaged:
+    case TQPDecodeStatus::CheckFailed:
+      if (!ExtractCorruptedFiles) throw EQPException(neCorruptedItem, this);
+      return;
   }
 }
 
@@ -147,7 +159,7 @@ TQPDecodeResult TQPBaseArchiver::DecodeItemData(TQPStream& archive, TQPStream& d
                                                 TQPExtractRun* run) {
   // Decryption is not part of this decoder yet: an encrypted item fails instead of producing
   // its ciphertext as data.
-  if (item.IsEncrypted()) throw EQPException(8, this);
+  if (item.IsEncrypted()) throw EQPException(neCorruptedItem, this);
 
   uint8_t raw[TLocalFileHeader::kSize];
   if (ReadFully(archive, raw, sizeof raw) != sizeof raw) return {TQPDecodeStatus::Truncated, 0};
@@ -172,7 +184,7 @@ TQPDecodeResult TQPBaseArchiver::DecodeItemData(TQPStream& archive, TQPStream& d
     case kMethodDeflate:
       break;
     case kMethodDeflate64:
-      throw EQPException(55, nullptr);
+      throw EQPException(neDeflate64, nullptr);
     default:
       return {TQPDecodeStatus::Damaged, 0};
   }

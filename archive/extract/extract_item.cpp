@@ -7,6 +7,7 @@
 
 #include "archive/component/archiver.h"
 #include "archive/component/exception.h"
+#include "archive/component/path_utils.h"
 #include "archive/extract/extract_run.h"
 #include "archive/io/file_stream.h"
 #include "archive/extract/safe_path.h"
@@ -20,14 +21,6 @@ namespace {
 std::u16string FolderOf(const std::u16string& path) {
   const size_t sep = path.rfind(u'\\');
   return sep == std::u16string::npos ? std::u16string() : path.substr(0, sep + 1);
-}
-
-bool OnRemovableDrive(const std::u16string& path) {
-  if (path.size() >= 2 && path[1] == u':') {
-    const char16_t letter = path[0] & ~0x20;
-    if (letter == u'A' || letter == u'B') return true;
-  }
-  return pf::GetDriveType(path) == pf::DriveType::Removable;
 }
 
 // A name in the destination's folder that no file has yet, for the new data of a file that
@@ -77,13 +70,11 @@ void TQPBaseArchiver::ExtractOneItem(TQPExtractRun& run, int32_t index, std::u16
     if (sep != std::u16string::npos) name = name.substr(sep + 1);
   } else {
     const std::u16string tree = folder + FolderOf(name);
-    if (!tree.empty() && !EnsureDirectory(run, tree)) throw EQPException(20, this, {tree});
+    if (!tree.empty() && !EnsureDirectory(run, tree))
+      throw EQPException(neCannotCreateFolder, this, {tree}, pf::LastSystemError());
   }
 
-  const std::u16string& stored = item.ItemName;
-  const bool isFolder = (item.CentralDirItem.ExternalAttributes & pf::faDirectory) != 0 ||
-                        (!stored.empty() && (stored.back() == u'/' || stored.back() == u'\\'));
-  if (isFolder) return;
+  if (item.IsFolder()) return;
 
   std::u16string dest = folder + name;
   bool replacing = pf::FileExists(dest);
@@ -124,7 +115,7 @@ void TQPBaseArchiver::ExtractOneItem(TQPExtractRun& run, int32_t index, std::u16
   } catch (...) {
     file.reset();
   }
-  if (!file) throw EQPException(19, this, {dest});
+  if (!file) throw EQPException(neCannotCreateFile, this, {dest});
 
   std::exception_ptr failure;
   try {
@@ -133,7 +124,7 @@ void TQPBaseArchiver::ExtractOneItem(TQPExtractRun& run, int32_t index, std::u16
     failure = std::current_exception();
   }
   file->Handle().SetDosDateTime(static_cast<uint32_t>(item.CentralDirItem.Date) << 16 | item.CentralDirItem.Time);
-  if (Options().FlushBuffers && OnRemovableDrive(dest)) file->Flush();
+  if (Options().FlushBuffers && QPIsOnRemovableDrive(dest)) file->Flush();
   file.reset();
 
   if (failure || run.Cancel) {
@@ -145,7 +136,7 @@ void TQPBaseArchiver::ExtractOneItem(TQPExtractRun& run, int32_t index, std::u16
     pf::SetFileAttributes(dest, 0);
     if (!pf::MoveFileReplace(target, dest)) {
       pf::DeleteFile(target);
-      throw EQPException(19, this, {dest});
+      throw EQPException(neCannotCreateFile, this, {dest});
     }
   }
   if (Options().SetAttributes) pf::SetFileAttributes(dest, attr);

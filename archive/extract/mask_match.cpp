@@ -11,9 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "archive/format/ascii_fold.h"
+
 namespace {
 
-inline char16_t Fold(char16_t c) { return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c; }
 
 bool IsStarDotStar(std::u16string_view s) { return s == u"*.*"; }
 
@@ -49,8 +50,8 @@ bool WildcardMatch(std::u16string_view name, std::u16string_view mask, bool igno
       } else if (mask[j] == u'?') {
         result = nextLoop[i + 1];
       } else {
-        const char16_t a = ignoreCase ? Fold(name[i]) : name[i];
-        const char16_t b = ignoreCase ? Fold(mask[j]) : mask[j];
+        const char16_t a = ignoreCase ? QPFoldAscii(name[i]) : name[i];
+        const char16_t b = ignoreCase ? QPFoldAscii(mask[j]) : mask[j];
         result = a == b && nextLoop[i + 1];
       }
       loop[i] = result;

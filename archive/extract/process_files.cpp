@@ -24,7 +24,7 @@ std::u16string WithTrailingSeparator(std::u16string path) {
 
 void TQPBaseArchiver::ExtractFiles(const std::u16string& FileMask, int32_t SearchAttr,
                                    const std::u16string& ExclusionMask) {
-  if (!IsOpen() || !dirManager_) throw EQPException(13, this);
+  if (!IsOpen() || !dirManager_) throw EQPException(neArchiveNotOpen, this);
   TQPDirArray& dir = dirManager_->Directory;
   // An empty mask with a FileMasks list selects through the lists (FileMasks and
   // ExclusionMasks); an empty mask alone selects nothing.

@@ -6,6 +6,7 @@
 #include "archive/component/archiver.h"
 #include "archive/component/exception.h"
 #include "archive/extract/mask_match.h"
+#include "archive/format/ascii_fold.h"
 
 namespace {
 
@@ -36,10 +37,7 @@ std::u16string Replace(std::u16string s, char16_t from, char16_t to) {
 // The lower-cased folder part (through the last '\') of a name with '\' separators.
 std::u16string FolderKey(const std::u16string& name) {
   const size_t sep = name.rfind(u'\\');
-  std::u16string folder = sep == std::u16string::npos ? std::u16string() : name.substr(0, sep + 1);
-  for (char16_t& c : folder)
-    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
-  return folder;
+  return QPFoldAscii(sep == std::u16string::npos ? std::u16string_view() : std::u16string_view(name).substr(0, sep + 1));
 }
 
 std::u16string MaskOf(const TInternalSearchRec& handle) {
@@ -54,7 +52,7 @@ bool TQPBaseArchiver::FindFirst(const std::u16string& FileMask, TQPArchiveItem& 
   if (Options().StorePath != spFullPathWithDrive) mask = WithoutDrive(mask);
   mask = Replace(mask, u'\\', u'/');
   // The search record has a fixed field for the mask; a longer one is refused, never cut.
-  if (mask.size() > TInternalSearchRec::kMaxMaskLength) throw EQPException(61, this, {FileMask});
+  if (mask.size() > TInternalSearchRec::kMaxMaskLength) throw EQPException(neMaskTooLong, this, {FileMask});
   TInternalSearchRec& h = Item.Handle;
   h.FileMask.fill(0);
   std::copy(mask.begin(), mask.end(), h.FileMask.begin());
@@ -79,7 +77,7 @@ bool TQPBaseArchiver::NameTestPasses(const TInternalSearchRec& handle, const std
            std::none_of(ExclusionMasks.begin(), ExclusionMasks.end(), matches);
   }
   std::u16string_view name = storedName;
-  if (!name.empty() && (name.back() == u'\\' || name.back() == u'/')) name.remove_suffix(1);
+  if (QPNameIsFolder(name)) name.remove_suffix(1);
   const std::u16string mask = MaskOf(handle);
   bool pass = MatchesMask(name, mask);
   if (!pass) {
@@ -103,7 +101,7 @@ bool TQPBaseArchiver::SearchStep(TQPArchiveItem& Item) {
       const TDirItem& item = dir.ItemRef(i);
       if (!recurse) {
         std::u16string name = item.ItemName;
-        if (!name.empty() && name.back() == u'/') name.pop_back();
+        if (QPNameIsFolder(name)) name.pop_back();
         if (FolderKey(Replace(name, u'/', u'\\')) != maskFolder) continue;
       }
       if (!NameTestPasses(h, item.ItemName)) continue;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "archive/format/records.h"
@@ -20,6 +21,14 @@ struct TZip64Values {
   uint64_t LocalHeaderOffset = 0;
   uint32_t DiskNumberStart = 0;
 };
+
+// The DOS folder bit of the external attributes.
+constexpr uint32_t kFolderAttribute = 0x10;
+
+// A stored name that ends in '/' or '\' names a folder, whatever its attributes say.
+inline bool QPNameIsFolder(std::u16string_view name) {
+  return !name.empty() && (name.back() == u'/' || name.back() == u'\\');
+}
 
 struct TDirItem {
   TCentralDirHeader CentralDirItem;
@@ -39,7 +48,8 @@ struct TDirItem {
   uint64_t CompressedSize() const;
   uint64_t LocalHeaderOffset() const;
   uint32_t DiskNumberStart() const;
-  bool IsDirectory() const { return (CentralDirItem.ExternalAttributes & 0x10) != 0; }
+  // A folder: the folder attribute, or a stored name that ends in a separator.
+  bool IsFolder() const { return (CentralDirItem.ExternalAttributes & kFolderAttribute) != 0 || QPNameIsFolder(ItemName); }
   bool IsEncrypted() const { return (CentralDirItem.Flags & kFlagEncrypted) != 0; }
 };
 

@@ -48,14 +48,16 @@ size_t TQPFileStream::Read(void* buffer, size_t count) {
     if (want >= kReadBufferSize) {
       // Large reads bypass the buffer: no extra copy for the 1 MiB data blocks.
       int64_t got = file_.Read(out + done, want);
-      if (got <= 0) break;
+      if (got < 0) throw EStreamIOError(true, file_.LastError());
+      if (got == 0) break;
       filePos_ += got;
       done += static_cast<size_t>(got);
       continue;
     }
     if (buffer_.empty()) buffer_.resize(kReadBufferSize);
     int64_t got = file_.Read(buffer_.data(), kReadBufferSize);
-    if (got <= 0) break;
+    if (got < 0) throw EStreamIOError(true, file_.LastError());
+    if (got == 0) break;
     filePos_ += got;
     bufferPos_ = 0;
     bufferLen_ = static_cast<size_t>(got);
@@ -66,10 +68,12 @@ size_t TQPFileStream::Read(void* buffer, size_t count) {
 size_t TQPFileStream::Write(const void* buffer, size_t count) {
   DropBuffer();
   size_ = -1;
-  int64_t written = file_.Write(buffer, count);
-  if (written <= 0) return 0;
-  filePos_ += written;
-  return static_cast<size_t>(written);
+  const int64_t written = file_.Write(buffer, count);
+  if (written > 0) filePos_ += written;
+  // Only a full medium is a short count; any other refusal is a failure with its cause.
+  if (written < static_cast<int64_t>(count) && !qp::platform::IsDiskFullError(file_.LastError()))
+    throw EStreamIOError(false, file_.LastError());
+  return written > 0 ? static_cast<size_t>(written) : 0;
 }
 
 int64_t TQPFileStream::Seek(int64_t offset, SeekOrigin origin) {

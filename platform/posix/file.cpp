@@ -236,7 +236,7 @@ int64_t File::Write(const void* buffer, size_t count) {
       if (errno == EINTR) continue;
       lastError_ = errno;
       // A full medium is a short count (possibly 0); what was written stays counted.
-      if (errno == ENOSPC || errno == EFBIG || errno == EDQUOT || done > 0) {
+      if (IsDiskFullError(errno) || done > 0) {
         return static_cast<int64_t>(done);
       }
       return -1;

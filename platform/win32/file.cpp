@@ -147,7 +147,7 @@ int64_t File::Write(const void* buffer, size_t count) {
       const DWORD error = GetLastError();
       lastError_ = static_cast<int>(error);
       // A full medium is a short count (possibly 0); what was written stays counted.
-      if (error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL || done > 0) {
+      if (IsDiskFullError(static_cast<int>(error)) || done > 0) {
         return static_cast<int64_t>(done);
       }
       return -1;

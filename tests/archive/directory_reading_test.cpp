@@ -2,6 +2,8 @@
 // values, extra fields, and the rebuild from local headers when the directory is unusable.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "tests/archive/open_memory.h"
@@ -292,3 +294,50 @@ TEST(Lookup, IndexSurvivesGrowthPastItsBuckets) {
 }
 
 }  // namespace
+
+namespace {
+
+// An archive placed far into an otherwise empty stream: zeros up to `base`, then `bytes`.
+// Nothing is allocated for the zeros, so a stream past 4 GiB costs no memory.
+class FarAwayStream : public TQPStream {
+ public:
+  FarAwayStream(uint64_t base, std::string bytes) : base_(base), bytes_(std::move(bytes)) {}
+  size_t Read(void* buffer, size_t count) override {
+    auto* out = static_cast<uint8_t*>(buffer);
+    const uint64_t size = static_cast<uint64_t>(Size());
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(count, size - std::min(position_, size)));
+    const size_t zeros = position_ < base_ ? static_cast<size_t>(std::min<uint64_t>(n, base_ - position_)) : 0;
+    std::memset(out, 0, zeros);
+    if (zeros < n) std::memcpy(out + zeros, bytes_.data() + (position_ + zeros - base_), n - zeros);
+    position_ += n;
+    return n;
+  }
+  size_t Write(const void*, size_t) override { return 0; }
+  int64_t Seek(int64_t offset, qp::platform::SeekOrigin origin) override {
+    const int64_t from = origin == qp::platform::SeekOrigin::Begin     ? 0
+                         : origin == qp::platform::SeekOrigin::Current ? static_cast<int64_t>(position_)
+                                                                        : Size();
+    position_ = static_cast<uint64_t>(from + offset);
+    return static_cast<int64_t>(position_);
+  }
+  int64_t Size() override { return static_cast<int64_t>(base_ + bytes_.size()); }
+
+ private:
+  uint64_t base_;
+  std::string bytes_;
+  uint64_t position_ = 0;
+};
+
+}  // namespace
+
+TEST(Rebuild, HeaderBeyond4GiBKeepsItsWholeOffset) {
+  const uint64_t base = (uint64_t{1} << 32) + 1000;
+  FarAwayStream stream(base, ZipBuilder().Add(File("far.txt", "far away")).OmitEndRecord().Build());
+  TestOwner owner;
+  TQPDirManager manager(&stream, &owner);
+  manager.ReadDirectory();
+  ASSERT_EQ(manager.Directory.Count(), 1);
+  const TDirItem& item = manager.Directory.ItemRef(0);
+  EXPECT_EQ(item.LocalHeaderOffset(), base);
+  EXPECT_EQ(item.CompressedSize(), 8u);
+}

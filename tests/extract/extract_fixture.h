@@ -30,6 +30,14 @@ inline std::filesystem::path Native(const std::u16string& path) {
 
 inline std::u16string U(const std::string& s) { return qp::platform::Utf8ToUtf16(s); }
 
+// The component with its archive stream within reach, so that a test can put a failing
+// stream in its place.
+class TestArchiver : public TQuillpack {
+ public:
+  using TQuillpack::TQuillpack;
+  std::unique_ptr<TQPStream>& ArchiveStreamSlot() { return stream_; }
+};
+
 class ExtractTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -85,7 +93,7 @@ class ExtractTest : public ::testing::Test {
 
   std::u16string root_;
   std::u16string dest_;
-  TQuillpack arc_{nullptr};
+  TestArchiver arc_{nullptr};
 };
 
 inline ZipEntry Entry(std::string name, std::string data, bool deflate = false) {
