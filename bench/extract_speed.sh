@@ -1,17 +1,27 @@
 #!/usr/bin/env bash
-# Extraction speed of `quillpack extract` next to unzip, 7z and bsdtar on two archives made
-# here: one 256 MiB text-like file deflated by `zip -6`, and 20,000 files of 0.5 to 8 KiB in
-# 100 folders. The tools run alternately, five rounds each; the script prints the median
-# times, quillpack's ratio to each peer, and quillpack's peak resident memory.
+# Extraction speed of `quillpack extract` next to unzip, 7z and bsdtar on archives made here:
+#   big    one 256 MiB text-like file deflated by `zip -6`
+#   small  20,000 files of 0.5 to 8 KiB in 100 folders (`zip -6`)
+#   large  one 4.5 GiB item (a ZIP64 archive): a 1 MiB pattern repeated, deflated by `zip -1`;
+#          the pattern is a 16 KiB pseudo-random block repeated, so output is cheap to make and
+#          the cost per output byte (writing, checking, handing over) shows
+# The tools run alternately, ROUNDS rounds each; the script prints median wall and CPU (user +
+# sys) times, quillpack's ratio to each peer for both, and quillpack's peak resident memory.
+# The archives and the extracted files are removed at the end.
 #
 # usage: bench/extract_speed.sh [QUILLPACK_BINARY] [ROUNDS]
+#   CASES="big small large"  the cases to run (default all; large needs ~10 GiB of free space
+#                            for a moment and about 10 s per tool and round)
+#   OUT_DIR=/dev/shm/x       where the tools extract to (default a folder in the work folder);
+#                            a RAM-backed folder takes the disk out of the wall times
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
-quillpack=${1:-$here/../build/bin/quillpack}
+quillpack=${1:-$here/../build/native/bin/quillpack}
 rounds=${2:-5}
+cases=${CASES:-big small large}
 [ -x "$quillpack" ] || { echo "quillpack binary not found: $quillpack" >&2; exit 2; }
-for tool in zip unzip 7z bsdtar python3; do
+for tool in zip unzip 7z bsdtar python3 /usr/bin/time; do
   command -v "$tool" >/dev/null || { echo "missing tool: $tool" >&2; exit 2; }
 done
 
@@ -19,9 +29,9 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/qp-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
 echo "building the benchmark archives in $work ..." >&2
-python3 - "$work" <<'PY'
+python3 - "$work" "$cases" <<'PY'
 import os, random, sys
-work = sys.argv[1]
+work, cases = sys.argv[1], sys.argv[2].split()
 rng = random.Random(2026)
 words = [''.join(rng.choice('etaoinshrdlucmfwypvbgkjqxz') for _ in range(rng.randint(2, 10)))
          for _ in range(5000)]
@@ -34,66 +44,80 @@ def text(size):
     return ''.join(out).encode()[:size]
 # 256 MiB: rotations of a 4 MiB text, so no repeat lies within deflate's 32 KiB window.
 base = text(4 << 20)
-with open(os.path.join(work, 'big.txt'), 'wb') as f:
-    for i in range(64):
-        cut = rng.randrange(len(base))
-        f.write(base[cut:] + base[:cut])
-small = os.path.join(work, 'small')
-for d in range(100):
-    folder = os.path.join(small, 'dir%03d' % d)
-    os.makedirs(folder)
-    for i in range(200):
-        with open(os.path.join(folder, 'file%03d.txt' % i), 'wb') as f:
-            f.write(text(rng.randint(512, 8192)))
+if 'big' in cases:
+    with open(os.path.join(work, 'big.txt'), 'wb') as f:
+        for i in range(64):
+            cut = rng.randrange(len(base))
+            f.write(base[cut:] + base[:cut])
+if 'small' in cases:
+    small = os.path.join(work, 'small')
+    for d in range(100):
+        folder = os.path.join(small, 'dir%03d' % d)
+        os.makedirs(folder)
+        for i in range(200):
+            with open(os.path.join(folder, 'file%03d.txt' % i), 'wb') as f:
+                f.write(text(rng.randint(512, 8192)))
+if 'large' in cases:
+    block = bytes(rng.randrange(256) for _ in range(16 << 10))
+    pattern = block * 64
+    with open(os.path.join(work, 'large.bin'), 'wb') as f:
+        for i in range(4608):  # 4.5 GiB
+            f.write(pattern)
 PY
-(cd "$work" && zip -6 -q big.zip big.txt && rm big.txt && zip -6 -q -r small.zip small && rm -rf small)
-ls -l "$work"/big.zip "$work"/small.zip >&2
+archives=()
+cd "$work"
+case " $cases " in *" big "*) zip -6 -q big.zip big.txt && rm big.txt && archives+=(big.zip) ;; esac
+case " $cases " in *" small "*) zip -6 -q -r small.zip small && rm -rf small && archives+=(small.zip) ;; esac
+case " $cases " in *" large "*) zip -1 -q large.zip large.bin && rm large.bin && archives+=(large.zip) ;; esac
+cd - >/dev/null
+for a in "${archives[@]}"; do ls -l "$work/$a" >&2; done
 
-python3 - "$work" "$quillpack" "$rounds" <<'PY'
-import os, shutil, statistics, subprocess, sys, time
-work, quillpack, rounds = sys.argv[1], sys.argv[2], int(sys.argv[3])
-out = os.path.join(work, 'out')
+python3 - "$work" "$quillpack" "$rounds" "${OUT_DIR:-$work/out}" "${archives[@]}" <<'PY'
+import os, shutil, statistics, subprocess, sys
+work, quillpack, rounds, out = sys.argv[1], sys.argv[2], int(sys.argv[3]), sys.argv[4]
+archives = sys.argv[5:]
 tools = {
     'quillpack': lambda a: [quillpack, 'extract', a, '-d', out, '-o', 'always'],
     'unzip':     lambda a: ['unzip', '-o', '-q', a, '-d', out],
     '7z':        lambda a: ['7z', 'x', '-y', '-o' + out, a],
     'bsdtar':    lambda a: ['bsdtar', '-xf', a, '-C', out],
 }
-# The peak memory is taken by GNU time around the program: the rusage of a child forked from
-# this Python process would report the interpreter's own pages copied into it before exec.
-gnu_time = '/usr/bin/time' if os.access('/usr/bin/time', os.X_OK) else None
-def run(argv, measure_memory=False):
+# Wall time, CPU time and peak memory are taken by GNU time around the program: the rusage of
+# a child forked from this Python process would report the interpreter's own pages copied
+# into it before exec.
+def run(argv):
     shutil.rmtree(out, ignore_errors=True)
     os.makedirs(out)
     subprocess.run(['sync'])
-    if measure_memory and gnu_time:
-        argv = [gnu_time, '-f', 'maxrss-kib %M'] + argv
-    start = time.perf_counter()
+    argv = ['/usr/bin/time', '-f', 'qp-bench %e %U %S %M'] + argv
     p = subprocess.run(argv, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-    elapsed = time.perf_counter() - start
     err = p.stderr.decode(errors='replace')
     if p.returncode != 0:
-        sys.exit('%s failed: %s' % (argv[0], err.strip()))
-    rss = 0
+        sys.exit('%s failed: %s' % (argv[4], err.strip()))
     for line in err.splitlines():
-        if line.startswith('maxrss-kib '):
-            rss = int(line.split()[1])
-    return elapsed, rss
-for archive in ('big.zip', 'small.zip'):
+        if line.startswith('qp-bench '):
+            wall, user, system, rss = line.split()[1:]
+            return float(wall), float(user) + float(system), int(rss)
+    sys.exit('no figures from GNU time: ' + err.strip())
+for archive in archives:
     path = os.path.join(work, archive)
-    times = {t: [] for t in tools}
+    wall = {t: [] for t in tools}
+    cpu = {t: [] for t in tools}
     peak = 0
     for _ in range(rounds):
         for name, argv in tools.items():  # alternating, so drift hits every tool alike
-            elapsed, rss = run(argv(path), name == 'quillpack')
-            times[name].append(elapsed)
+            w, c, rss = run(argv(path))
+            wall[name].append(w)
+            cpu[name].append(c)
             if name == 'quillpack':
                 peak = max(peak, rss)
-    med = {t: statistics.median(v) for t, v in times.items()}
-    print('%s (median of %d):' % (archive, rounds))
+    mw = {t: statistics.median(v) for t, v in wall.items()}
+    mc = {t: statistics.median(v) for t, v in cpu.items()}
+    print('%s (median of %d; wall, CPU = user + sys):' % (archive, rounds))
     for t in tools:
-        ratio = '' if t == 'quillpack' else '   quillpack/%s = %.2fx' % (t, med['quillpack'] / med[t])
-        print('  %-10s %7.3f s%s' % (t, med[t], ratio))
-    print('  quillpack peak memory: %.1f MiB' % (peak / 1024) if peak else '  quillpack peak memory: (needs /usr/bin/time)')
+        ratio = '' if t == 'quillpack' else '   quillpack/%s = %.2fx wall, %.2fx CPU' % (
+            t, mw['quillpack'] / mw[t], mc['quillpack'] / mc[t] if mc[t] else float('nan'))
+        print('  %-10s %7.3f s wall %7.3f s CPU%s' % (t, mw[t], mc[t], ratio))
+    print('  quillpack peak memory: %.1f MiB' % (peak / 1024))
 shutil.rmtree(out, ignore_errors=True)
 PY

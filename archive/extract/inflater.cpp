@@ -23,6 +23,9 @@ bool TQPInflater::Begin() {
   End();
   stream_ = z_stream{};
   if (inflateInit_(&stream_, ZLIB_VERSION, static_cast<int>(sizeof(z_stream))) < 0) return false;
+  // The two header bytes put in front of the data make zlib keep an Adler-32 of all output for
+  // a trailer that item data never has; the CRC-32 is the check, so zlib is told to skip it.
+  inflateValidate(&stream_, 0);
   begun_ = true;
   return true;
 }
@@ -69,15 +72,24 @@ void TQPInflater::StartBlock(const uint8_t* data, size_t length, bool ahead) {
 TQPInflater::Chunk TQPInflater::Next() {
   if (!ahead_) return InflateInto(0);
   std::unique_lock<std::mutex> lock(mutex_);
-  changed_.wait(lock, [this] { return filled_ > 0 || !blockActive_; });
-  if (filled_ == 0) {
-    // Asked past the end of the block: report a finished block rather than wait forever.
-    Chunk done;
-    done.result = Z_STREAM_ERROR;
-    done.blockDone = true;
-    return done;
+  for (;;) {
+    if (filled_ > 0) return chunks_[consume_];
+    if (!blockActive_) {
+      // Asked past the end of the block: report a finished block rather than wait forever.
+      Chunk done;
+      done.result = Z_STREAM_ERROR;
+      done.blockDone = true;
+      return done;
+    }
+    // Nothing ready and the worker not inflating: it is asleep or still waiting for a
+    // processor (on a busy machine that can take milliseconds). Make the call here instead
+    // of waiting for it; the calls stay in order either way, one thread at a time.
+    if (!busy_) {
+      ProduceLocked(lock);
+      continue;
+    }
+    changed_.wait(lock);
   }
-  return chunks_[consume_];
 }
 
 void TQPInflater::Release() {
@@ -101,23 +113,27 @@ void TQPInflater::StopBlock() {
   ahead_ = false;
 }
 
+void TQPInflater::ProduceLocked(std::unique_lock<std::mutex>& lock) {
+  const int slot = produce_;
+  busy_ = true;
+  lock.unlock();
+  const Chunk c = InflateInto(slot);
+  lock.lock();
+  busy_ = false;
+  if (blockActive_) {
+    chunks_[slot] = c;
+    produce_ = (produce_ + 1) % kSlots;
+    ++filled_;
+    if (c.blockDone) blockActive_ = false;
+  }
+  changed_.notify_all();
+}
+
 void TQPInflater::WorkerLoop() {
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
-    changed_.wait(lock, [this] { return quit_ || (blockActive_ && filled_ < kSlots); });
+    changed_.wait(lock, [this] { return quit_ || (blockActive_ && filled_ < kSlots && !busy_); });
     if (quit_) return;
-    const int slot = produce_;
-    busy_ = true;
-    lock.unlock();
-    const Chunk c = InflateInto(slot);
-    lock.lock();
-    busy_ = false;
-    if (blockActive_) {
-      chunks_[slot] = c;
-      produce_ = (produce_ + 1) % kSlots;
-      ++filled_;
-      if (c.blockDone) blockActive_ = false;
-    }
-    changed_.notify_all();
+    ProduceLocked(lock);
   }
 }

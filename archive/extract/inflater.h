@@ -1,7 +1,10 @@
 // TQPInflater: the decoder's zlib stream and its fixed buffers, reused across the items of a
 // run. For large items it can run the inflate calls one step ahead on a second thread while
-// the caller's thread writes, checks and reports the previous output; the caller sees the
-// same sequence of results either way, and every event stays on the caller's thread.
+// the caller's thread writes, checks and reports the previous output; output is handed over
+// in place (the caller writes from the slot the call filled). When the caller finds nothing
+// ready and the worker idle, it makes the next call itself rather than wait for the worker to
+// be scheduled. The caller sees the same sequence of results either way, and every event
+// stays on the caller's thread.
 #pragma once
 
 #include <condition_variable>
@@ -53,6 +56,9 @@ class TQPInflater {
   static constexpr int kSlots = 3;
 
   Chunk InflateInto(int slot);
+  // Makes the next inflate call into the next free slot, with mutex_ released meanwhile;
+  // either thread may call it, never both at once (busy_).
+  void ProduceLocked(std::unique_lock<std::mutex>& lock);
   void WorkerLoop();
   void EnsureSlot(int slot);
 
@@ -68,7 +74,7 @@ class TQPInflater {
   std::condition_variable changed_;
   bool quit_ = false;
   bool blockActive_ = false;  // the worker may make further calls for this block
-  bool busy_ = false;         // the worker is inside inflate
+  bool busy_ = false;         // a thread is inside inflate
   int produce_ = 0;
   int consume_ = 0;
   int filled_ = 0;

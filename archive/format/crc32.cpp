@@ -1,13 +1,16 @@
-// The CRC-32 of item data. The first table is the standard byte-at-a-time table; the other
-// fifteen are derived from it so that sixteen bytes can be folded per step ("slicing"). The
-// result is bit for bit the one the byte-wise loop over the standard table gives; sixteen
-// lookups per step keep the check a small fraction of the cost of inflating. The tables are
-// computed at first use rather than at compile time: 16 KB of constants in every
-// self-extractor, against a few microseconds once per run.
+// The CRC-32 of item data. Long runs go to the carry-less multiplication path where the
+// processor has it (crc32_clmul.cpp); the rest, and every run on other processors, to the
+// slicing tables: the first is the standard byte-at-a-time table, the other fifteen are
+// derived from it so that sixteen bytes can be folded per step. Either way the result is bit
+// for bit the one the byte-wise loop over the standard table gives.
+// The tables are computed at first use rather than at compile time: 16 KB of constants in
+// every self-extractor, against a few microseconds once per run.
 #include "archive/format/crc32.h"
 
 #include <array>
-#include <cstring>
+
+#include "archive/format/crc32_clmul.h"
+#include "crypto/cpu_features.h"
 
 namespace {
 
@@ -17,7 +20,7 @@ using Tables = std::array<std::array<uint32_t, 256>, kSlices>;
 void FillTables(Tables& t) {
   for (uint32_t n = 0; n < 256; ++n) {
     uint32_t c = n;
-    for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+    for (int k = 0; k < 8; ++k) c = (c & 1) ? kCrc32Polynomial ^ (c >> 1) : c >> 1;
     t[0][n] = c;
   }
   // t[s][n] is the CRC of byte n followed by s zero bytes.
@@ -40,12 +43,10 @@ inline uint32_t Load32(const uint8_t* p) {
          static_cast<uint32_t>(p[3]) << 24;
 }
 
-}  // namespace
+// Below this the set-up and the final reduction of the folding path cost more than they save.
+constexpr size_t kClmulMinimum = 128;
 
-const uint32_t* Crc32Table() { return SlicingTables()[0].data(); }
-
-uint32_t UpdateCrc32(uint32_t crc, const void* data, size_t length) {
-  const auto* p = static_cast<const uint8_t*>(data);
+uint32_t UpdateSliced(uint32_t crc, const uint8_t* p, size_t length) {
   const Tables& t = SlicingTables();
   while (length >= 16) {
     const uint32_t a = Load32(p) ^ crc;
@@ -61,4 +62,16 @@ uint32_t UpdateCrc32(uint32_t crc, const void* data, size_t length) {
   }
   while (length-- > 0) crc = t[0][(crc ^ *p++) & 0xFF] ^ (crc >> 8);
   return crc;
+}
+
+}  // namespace
+
+const uint32_t* Crc32Table() { return SlicingTables()[0].data(); }
+
+uint32_t UpdateCrc32(uint32_t crc, const void* data, size_t length) {
+  const auto* p = static_cast<const uint8_t*>(data);
+  if (length < kClmulMinimum || !UseClmul()) return UpdateSliced(crc, p, length);
+  uint8_t folded[16];
+  const size_t consumed = FoldCrc32Clmul(crc, p, length, folded);
+  return UpdateSliced(UpdateSliced(0, folded, sizeof folded), p + consumed, length - consumed);
 }

@@ -138,6 +138,20 @@ TEST_F(ExtractTest, ChecksSizeCrcAndMethod) {
   EXPECT_EQ(kept.Text(), "some data");
 }
 
+TEST_F(ExtractTest, BytesAfterTheDeflateEndAreNoTrailerCheck) {
+  // Compressed data that runs four bytes past the end of the deflate stream: the bytes stand
+  // where a zlib trailer would, but item data has none, so only the size and the CRC decide.
+  const std::string text = TextLike(300000, 5);
+  ZipEntry entry = Entry("tail", RawDeflate(text) + std::string("\x12\x34\x56\x78", 4));
+  entry.method = 8;
+  entry.crc = static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(text.data()), static_cast<uInt>(text.size())));
+  entry.storedUncompressedSize = static_cast<uint32_t>(text.size());
+  Open(ZipBuilder().Add(entry));
+  RecordingStream out;
+  EXPECT_EQ(NativeErrorOf(arc_, 0, out), 0);
+  EXPECT_TRUE(out.Text() == text);
+}
+
 TEST_F(ExtractTest, OutputBeyondStoredSizeStopsAtOnce) {
   // A bomb: the header claims 1,000 bytes for data that inflates to 64 MiB.
   ZipEntry bomb = Entry("bomb", std::string(64 << 20, 'z'), true);

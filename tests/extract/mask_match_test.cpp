@@ -1,11 +1,9 @@
-// The matchers against the classic recursive matcher they replace, the mask rules, and the
-// CRC-32 against the plain byte-wise loop over the standard table.
+// The matchers against the classic recursive matcher they replace, and the mask rules.
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
 
-#include "archive/format/crc32.h"
 #include "archive/extract/mask_match.h"
 
 namespace {
@@ -70,28 +68,6 @@ TEST(MatchesMask, DosRules) {
   EXPECT_FALSE(MatchesMask(u"file.txt", u"*.doc"));
   EXPECT_TRUE(MatchesMask(u"docs/a.txt", u"docs/*"));
   EXPECT_FALSE(MatchesMask(u"docs/a.txt", u"docs\\*"));
-}
-
-TEST(Crc32, SlicedRoutineEqualsBytewiseTable) {
-  const char* check = "123456789";
-  EXPECT_EQ(~UpdateCrc32(0xFFFFFFFFu, check, 9), 0xCBF43926u);
-  EXPECT_EQ(~UpdateCrc32(0xFFFFFFFFu, nullptr, 0), 0u);
-
-  std::mt19937 rng(3);
-  std::string data(5000, '\0');
-  for (char& c : data) c = static_cast<char>(rng());
-  const uint32_t* table = Crc32Table();
-  for (size_t offset = 0; offset < 17; ++offset) {
-    for (size_t length : {0u, 1u, 15u, 16u, 17u, 31u, 33u, 4096u, 4983u}) {
-      const auto* p = reinterpret_cast<const uint8_t*>(data.data()) + offset;
-      uint32_t expected = 0xFFFFFFFFu;
-      for (size_t i = 0; i < length; ++i) expected = table[(expected ^ p[i]) & 0xFF] ^ (expected >> 8);
-      // Split in two calls too: the running value must carry over any boundary.
-      const uint32_t split = UpdateCrc32(UpdateCrc32(0xFFFFFFFFu, p, length / 3), p + length / 3, length - length / 3);
-      ASSERT_EQ(UpdateCrc32(0xFFFFFFFFu, p, length), expected) << offset << " " << length;
-      ASSERT_EQ(split, expected);
-    }
-  }
 }
 
 }  // namespace
