@@ -91,6 +91,10 @@ class File {
   int LastError() const { return lastError_; }
 
  private:
+#ifdef _WIN32
+  // Takes over a handle CreateFileW returned; refuses anything that is not a disk file.
+  bool Adopt(void* handle);
+#endif
   intptr_t handle_ = -1;
   int lastError_ = 0;
 };

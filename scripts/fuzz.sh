@@ -23,7 +23,9 @@ for t in "${targets[@]}"; do
   name=$(basename "$t")
   work="build/fuzz/corpus-$name"
   mkdir -p "$work"
+  dict=()
+  [ -f "fuzz/${name#fuzz_}.dict" ] && dict=(-dict="fuzz/${name#fuzz_}.dict")
   echo "fuzzing $name for ${share}s"
-  "$t" -max_total_time="$share" -rss_limit_mb=2048 -timeout=10 -print_final_stats=1 \
+  "$t" "${dict[@]}" -max_total_time="$share" -rss_limit_mb=2048 -timeout=10 -print_final_stats=1 \
     "$work" "$seeds" 2>&1 | tail -n 12
 done

@@ -1,7 +1,8 @@
 // `quillpack extract ARCHIVE [-d DIR] [-o prompt|always|never|newer|older] [-p PASSWORD]
 // [-x EXCLUDE] [MASK ...]`: extracts the selected items through the archive component,
-// reporting item failures on stderr and counting them; exit status 1 when any item failed
-// or was skipped.
+// reporting item failures on stderr and counting them; exit status 0 when every selected item
+// was written (or kept by the -o rule), 1 when any item failed or was skipped, 3 when nothing
+// failed but the person answered No to replacing an existing file.
 #include <algorithm>
 #include <atomic>
 #include <csignal>
@@ -15,6 +16,7 @@
 #include "tools/commands.h"
 #include "tools/progress_bar.h"
 #include "tools/terminal_questions.h"
+#include "tools/terminal_text.h"
 
 namespace {
 
@@ -38,7 +40,8 @@ std::u16string EnginePath(const std::string& path) {
   return p;
 }
 
-// The component, counting the items skipped for want of a password.
+// The component, counting the items skipped for want of a password and the existing files
+// the person chose to keep.
 class ExtractingArchiver : public TQuillpack {
  public:
   ExtractingArchiver() : TQuillpack(nullptr) {}
@@ -46,7 +49,25 @@ class ExtractingArchiver : public TQuillpack {
     TQuillpack::DoOnPassword(fileName, password, skipFile);
     if (skipFile) ++skipped;
   }
+  void DoOnConfirmOverwrite(const std::u16string& source, std::u16string& dest, bool& confirm) override {
+    if (declineAll_) {
+      confirm = false;
+    } else {
+      TQuillpack::DoOnConfirmOverwrite(source, dest, confirm);
+      // "No to all" turns the mode to omNever, after which the engine skips existing files
+      // without asking; answering No here for the rest of the run keeps them counted.
+      if (!confirm && Options().OverwriteMode == omNever) {
+        Options().OverwriteMode = omPrompt;
+        declineAll_ = true;
+      }
+    }
+    if (!confirm) ++declined;
+  }
   int skipped = 0;
+  int declined = 0;
+
+ private:
+  bool declineAll_ = false;
 };
 
 bool ParseOverwriteMode(const std::string& text, TQPOverwriteMode& mode) {
@@ -109,7 +130,7 @@ int RunExtract(const std::vector<std::string>& args) {
   archiver.OnProcessFileFailure = [&](TComponent*, const std::u16string&, TQPProcessOperation, int32_t, int32_t,
                                       const std::u16string& message, TQPAction& action) {
     bar.Clear();
-    std::fprintf(stderr, "%s\n", pf::Utf16ToUtf8(message).c_str());
+    std::fprintf(stderr, "%s\n", MessageForTerminal(pf::Utf16ToUtf8(message)).c_str());
     ++failed;
     action = fxaIgnore;
   };
@@ -149,10 +170,12 @@ int RunExtract(const std::vector<std::string>& args) {
     std::fputs("quillpack: extraction cancelled\n", stderr);
     return 1;
   }
-  if (failed > 0 || archiver.skipped > 0) {
-    std::fprintf(stderr, "quillpack: %d item(s) failed, %d item(s) skipped for want of a password\n", failed,
-                 archiver.skipped);
-    return 1;
+  if (failed > 0 || archiver.skipped > 0 || archiver.declined > 0) {
+    std::fprintf(stderr,
+                 "quillpack: %d item(s) failed, %d item(s) skipped for want of a password, "
+                 "%d existing file(s) kept (answered No)\n",
+                 failed, archiver.skipped, archiver.declined);
+    return failed > 0 || archiver.skipped > 0 ? 1 : 3;
   }
   return 0;
 }

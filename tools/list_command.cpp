@@ -9,6 +9,7 @@
 #include "platform/platform.h"
 #include "tools/commands.h"
 #include "tools/terminal_questions.h"
+#include "tools/terminal_text.h"
 
 int RunList(const std::vector<std::string>& args) {
   if (args.size() != 1) {
@@ -25,8 +26,12 @@ int RunList(const std::vector<std::string>& args) {
   TQPDirManager& manager = *archiver.DirManager();
   const int32_t count = manager.Directory.Count();
   out.reserve(static_cast<size_t>(count) * 32);
+  // A terminal sees no control character of a name; a pipe gets the names byte for byte,
+  // except that a line break is escaped so that every line is one name.
+  const bool terminal = IsTerminal(1);
   for (int32_t i = 0; i < count; ++i) {
-    out += qp::platform::Utf16ToUtf8(manager.Directory.ItemRef(i).ItemName);
+    const std::string name = qp::platform::Utf16ToUtf8(manager.Directory.ItemRef(i).ItemName);
+    out += terminal ? EscapeControls(name) : EscapeLineBreaks(name);
     out += '\n';
   }
   std::fwrite(out.data(), 1, out.size(), stdout);

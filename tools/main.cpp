@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tools/commands.h"
+#include "tools/terminal_text.h"
 
 namespace {
 
@@ -27,7 +28,7 @@ int main(int argc, char** argv) {
     if (command == "list") return RunList(args);
     if (command == "extract") return RunExtract(args);
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "%s\n", e.what());
+    std::fprintf(stderr, "%s\n", MessageForTerminal(e.what()).c_str());
     return 1;
   }
   return Usage();

@@ -4,13 +4,7 @@
 #include <chrono>
 #include <cstdio>
 
-#ifdef _WIN32
-#include <io.h>
-#define QP_ISATTY _isatty
-#else
-#include <unistd.h>
-#define QP_ISATTY isatty
-#endif
+#include "tools/terminal_text.h"
 
 namespace {
 
@@ -33,10 +27,10 @@ std::string Tail(const std::string& name, size_t width) {
 
 }  // namespace
 
-ProgressBar::ProgressBar() : enabled_(QP_ISATTY(2) != 0) {}
+ProgressBar::ProgressBar() : enabled_(IsTerminal(2)) {}
 
 void ProgressBar::SetItem(const std::string& name) {
-  item_ = name;
+  item_ = EscapeControls(name);
   Draw(false);
 }
 

@@ -3,6 +3,7 @@
 // stdin; without one (a batch run) nothing is read and the absent user's answer is given,
 // except that a failed item is reported on stderr and skipped, so the run goes on.
 #include "tools/terminal_questions.h"
+#include "tools/terminal_text.h"
 
 #include <cstdio>
 #include <string>
@@ -113,7 +114,7 @@ class EchoOff {
 class TerminalQuestions : public IQPUserQuestions {
  public:
   TQPDialogResult MessageDialog(TQPDialogKind, const std::u16string& text, uint32_t buttons) override {
-    const std::string message = qp::platform::Utf16ToUtf8(text);
+    const std::string message = MessageForTerminal(qp::platform::Utf16ToUtf8(text));
     if (!StdinIsTerminal()) return Unattended(message, buttons);
 
     std::vector<const Choice*> offered;
@@ -136,7 +137,8 @@ class TerminalQuestions : public IQPUserQuestions {
 
   bool PasswordDialog(const std::u16string& fileName, std::string& password) override {
     if (!StdinIsTerminal()) return false;
-    std::fprintf(stderr, "Password for \"%s\"\nEnter password: ", qp::platform::Utf16ToUtf8(fileName).c_str());
+    std::fprintf(stderr, "Password for \"%s\"\nEnter password: ",
+                 EscapeControls(qp::platform::Utf16ToUtf8(fileName)).c_str());
     std::fflush(stderr);
     std::string line;
     bool got;

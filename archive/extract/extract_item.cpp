@@ -1,6 +1,7 @@
 // Extracting one item to disk: the destination path, folders, the overwrite rules, writing
 // (through a temporary file when a file is being replaced), time and attributes, and the
 // removal of whatever a failed, skipped or cancelled item left behind.
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <memory>
@@ -59,12 +60,21 @@ void TQPBaseArchiver::ExtractOneItem(TQPExtractRun& run, int32_t index, std::u16
   uint32_t attr = item.CentralDirItem.ExternalAttributes;
   const std::u16string storedName = name;
   DoOnExtractFile(name, attr, item.ItemComment);
-  // A stored name must not lead outside the destination; a name the application's handler
-  // gave is the application's own choice.
-  if (name == storedName && !StaysInsideDestination(name)) throw EQPException(19, this, {name});
+  // A handler gets the name with '\' and hands it back with '/'. Windows takes either, but
+  // the checks and the folder part below look for '\' only, so the name is normalised first:
+  // a handler that changed nothing then leaves the stored name, to be judged as such.
+  std::replace(name.begin(), name.end(), u'/', u'\\');
+  // A name below the destination must stay below it, whether stored or chosen by a handler
+  // (so a handler that prefixes or renames cannot carry a stored "..\" out by accident).
+  // Only a handler may send an item elsewhere, and only by giving a path from a root.
+  const bool redirected = name != storedName && IsRootedPath(name);
+  if (!redirected && !StaysInsideDestination(name)) throw EQPException(19, this, {name});
+  // Whatever its origin, a name must reach a plain file: not a device, not a name that a NUL
+  // cuts short or that Windows shortens by its trailing dots and blanks, since masks and
+  // checks judged the full name.
+  if (!IsPlainFileName(name)) throw EQPException(19, this, {name});
 
-  std::u16string folder = base;
-  if (name.find(u':') != std::u16string::npos || name.find(u"\\\\") != std::u16string::npos) folder.clear();
+  std::u16string folder = redirected ? std::u16string() : base;
   if (!Options().CreateDirs) {
     const size_t sep = name.find_last_of(u"\\:");
     if (sep != std::u16string::npos) name = name.substr(sep + 1);

@@ -259,7 +259,12 @@ std::string ResolveForCreate(std::u16string_view path) {
   if (folder.empty() || name.empty()) {
     return native;
   }
-  return Join(Resolve(folder, true, nullptr), name);
+  // A name that differs from an existing one only in letter case is that file, as on
+  // Windows: creating or renaming onto it replaces it instead of adding a second file.
+  const std::string resolvedFolder = Resolve(folder, true, nullptr);
+  std::string match;
+  if (FindFolded(resolvedFolder, name, match)) return Join(resolvedFolder, match);
+  return Join(resolvedFolder, name);
 }
 
 }  // namespace qp::platform::posix

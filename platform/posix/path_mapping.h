@@ -29,8 +29,9 @@ struct Lookup {
   int error = 0;
 };
 std::string ResolveExisting(std::u16string_view path, Lookup& lookup);
-// The POSIX path for a name about to be created: the folders are resolved as above, the last
-// component is kept exactly as given.
+// The POSIX path for a name about to be created: the folders are resolved as above; the last
+// component is the existing file whose name differs only in letter case when there is one,
+// otherwise it is kept exactly as given.
 std::string ResolveForCreate(std::u16string_view path);
 
 // Case-insensitive lookup of name inside folder ("" for the current folder). Writes the

@@ -73,15 +73,8 @@ bool File::Open(const std::u16string& path, uint16_t mode) {
   if ((access & GENERIC_WRITE) != 0 && RefuseReadOnly(path, lastError_)) {
     return false;
   }
-  HANDLE h = CreateFileW(win32::Wide(path), access, share, nullptr, OPEN_EXISTING,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) {
-    lastError_ = static_cast<int>(GetLastError());
-    return false;
-  }
-  handle_ = reinterpret_cast<intptr_t>(h);
-  lastError_ = 0;
-  return true;
+  return Adopt(CreateFileW(win32::Wide(path), access, share, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 bool File::Create(const std::u16string& path) {
@@ -89,13 +82,23 @@ bool File::Create(const std::u16string& path) {
   if (RefuseReadOnly(path, lastError_)) {
     return false;
   }
-  HANDLE h = CreateFileW(win32::Wide(path), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
-                         nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) {
+  return Adopt(CreateFileW(win32::Wide(path), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                           nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+bool File::Adopt(void* handle) {
+  if (handle == INVALID_HANDLE_VALUE) {
     lastError_ = static_cast<int>(GetLastError());
     return false;
   }
-  handle_ = reinterpret_cast<intptr_t>(h);
+  // A name like "COM1" or "nul.txt" opens a device, not a file: a file's bytes must never
+  // go to a port or a console, whatever name reached this layer.
+  if (GetFileType(handle) != FILE_TYPE_DISK) {
+    CloseHandle(handle);
+    lastError_ = ERROR_INVALID_NAME;
+    return false;
+  }
+  handle_ = reinterpret_cast<intptr_t>(handle);
   lastError_ = 0;
   return true;
 }

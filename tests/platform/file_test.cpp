@@ -173,3 +173,18 @@ TEST_F(FileTest, TimesBefore1980ClampToTheFirstDosDay) {
 
 }  // namespace
 }  // namespace qp::platform::testing
+
+#ifdef _WIN32
+namespace qp::platform::testing {
+namespace {
+// Whatever name reaches the layer, a device is never opened as if it were a file.
+TEST_F(FileTest, DevicesAreNotFiles) {
+  for (const char16_t* device : {u"NUL", u"CONOUT$"}) {
+    File file;
+    EXPECT_FALSE(file.Create(device));
+    EXPECT_FALSE(file.Open(device, fmOpenRead | fmShareDenyNone));
+  }
+}
+}  // namespace
+}  // namespace qp::platform::testing
+#endif

@@ -1,0 +1,110 @@
+// The follow-up launch: start.ini's first line in each encoding and line ending, and the
+// lines that open nothing or cannot be read.
+#include <gtest/gtest.h>
+
+#include "app/text_lines.h"
+#include "tests/app/app_fixture.h"
+
+namespace app_test {
+namespace {
+
+using Lines = std::vector<std::u16string>;
+
+TEST(TextLinesTest, EncodingsAndLineEnds) {
+  EXPECT_EQ(SplitTextLines(""), Lines{});
+  EXPECT_EQ(SplitTextLines("\xEF\xBB\xBF"), Lines{});
+  EXPECT_EQ(SplitTextLines("\r\n"), Lines{u""});
+  EXPECT_EQ(SplitTextLines("a\rb\nc\r\nd\n\re"), (Lines{u"a", u"b", u"c", u"d", u"", u"e"}));
+  EXPECT_EQ(SplitTextLines("  x \t\r\n"), Lines{u"  x \t"});
+  EXPECT_EQ(SplitTextLines("\xE4.exe"), Lines{u"\u00E4.exe"});
+  EXPECT_EQ(SplitTextLines("\xEF\xBB\xBF\xC3\xA4.exe\n"), Lines{u"\u00E4.exe"});
+  EXPECT_EQ(SplitTextLines(std::string("\xFF\xFE\xE4\x00\r\x00\n\x00z\x00", 10)), (Lines{u"\u00E4", u"z"}));
+  EXPECT_EQ(SplitTextLines(std::string("\xFE\xFF\x00\xE4\x00\r\x00z\x00", 9)), (Lines{u"\u00E4", u"z"}));
+}
+
+struct IniCase {
+  const char* label;
+  std::string ini;
+  std::string launched;  // relative to the destination; empty: nothing opened
+};
+
+class StartIniTest : public AppRunTest {
+ protected:
+  // Runs a self-extractor holding `ini` as start.ini beside a few files to open.
+  void Run(const std::string& ini) {
+    ZipEntry utf8Name = Entry("L\xC3\xA4ufer.exe", "MZ");
+    utf8Name.flags = 0x800;
+    WriteProgram(ZipBuilder()
+                     .Add(Entry("start.ini", ini))
+                     .Add(Entry("run.exe", "MZ"))
+                     .Add(Entry("sub/run.exe", "MZ"))
+                     .Add(utf8Name));
+    form_ = &Start();
+    Extract();
+  }
+  TForm1* form_ = nullptr;
+};
+
+class StartIniCaseTest : public StartIniTest, public ::testing::WithParamInterface<IniCase> {};
+
+TEST_P(StartIniCaseTest, FirstLineOpensItsFileOrNothing) {
+  const IniCase& c = GetParam();
+  Run(c.ini);
+  EXPECT_TRUE(kit.errorBoxes.empty());
+  if (c.launched.empty()) {
+    EXPECT_TRUE(kit.shellOpened.empty());
+  } else {
+    // The destination ends in a backslash, so the path holds a doubled one.
+    EXPECT_EQ(kit.shellOpened, Lines{dest_ + u"\\" + U(c.launched)});
+  }
+  EXPECT_EQ(kit.LogOf({"ShellOpen", "CloseWindow", "Terminate"}).back(), "Terminate");
+  EXPECT_EQ(form_->State(), TFormState::Ending);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EncodingsAndLines, StartIniCaseTest,
+    ::testing::Values(IniCase{"AnsiCrLf", "run.exe\r\nother.exe\r\n", "run.exe"},
+                      IniCase{"AnsiLf", "run.exe\nother.exe", "run.exe"},
+                      IniCase{"AnsiCr", "run.exe\rother.exe", "run.exe"},
+                      IniCase{"NoLineEnd", "run.exe", "run.exe"},
+                      IniCase{"AnsiE4", "L\xE4ufer.exe\r\n", "L\xC3\xA4ufer.exe"},
+                      IniCase{"Utf8Bom", "\xEF\xBB\xBFL\xC3\xA4ufer.exe\n", "L\xC3\xA4ufer.exe"},
+                      IniCase{"Utf16LeBom", std::string("\xFF\xFEL\0\xE4\0u\0f\0e\0r\0.\0e\0x\0e\0\r\0\n\0", 26),
+                              "L\xC3\xA4ufer.exe"},
+                      IniCase{"Utf16BeBom", std::string("\xFE\xFF\0r\0u\0n\0.\0e\0x\0e\0\r", 18), "run.exe"},
+                      IniCase{"SubFolder", "sub\\run.exe", "sub\\run.exe"},
+                      IniCase{"EmptyFirstLine", "\r\nrun.exe\r\n", ""},
+                      IniCase{"Folder", "sub\r\n", ""},
+                      IniCase{"MissingFile", "missing.exe\r\n", ""}),
+    [](const ::testing::TestParamInfo<IniCase>& info) { return std::string(info.param.label); });
+
+TEST_F(StartIniTest, AbsolutePathIsTakenUnderTheDestinationAndOpensNothing) {
+  // The absolute path of a file that does exist once extracted.
+  Run(qp::platform::Utf16ToUtf8(dest_ + u"run.exe") + "\r\n");
+  ASSERT_TRUE(Exists("run.exe"));
+  EXPECT_TRUE(kit.shellOpened.empty());
+  EXPECT_EQ(form_->State(), TFormState::Ending);
+}
+
+TEST_F(StartIniTest, WithoutAnyLineTheErrorBoxShowsAndTheWindowStays) {
+  Run("\xEF\xBB\xBF");
+  ASSERT_EQ(kit.errorBoxes.size(), 1u);
+  EXPECT_EQ(kit.errorBoxes[0].back(), u'.');
+  EXPECT_NE(kit.errorBoxes[0].find(u"start.ini"), std::u16string::npos);
+  EXPECT_TRUE(kit.shellOpened.empty());
+  EXPECT_EQ(kit.LogOf({"CloseWindow", "Terminate"}), std::vector<std::string>{});
+  EXPECT_EQ(form_->State(), TFormState::Stuck);
+  // Everything was extracted before the follow-up failed.
+  EXPECT_TRUE(Exists("sub/run.exe"));
+}
+
+TEST_F(StartIniTest, NoStartIniEndsRightAfterTheExtraction) {
+  WriteProgram(ZipBuilder().Add(Entry("run.exe", "MZ")));
+  TForm1& form = Start();
+  Extract();
+  EXPECT_TRUE(kit.shellOpened.empty());
+  EXPECT_EQ(form.State(), TFormState::Ending);
+}
+
+}  // namespace
+}  // namespace app_test
