@@ -6,4 +6,5 @@
 #include <vector>
 
 int RunList(const std::vector<std::string>& args);
+int RunTest(const std::vector<std::string>& args);
 int RunExtract(const std::vector<std::string>& args);
