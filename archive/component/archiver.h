@@ -217,7 +217,7 @@ class TQPBaseArchiver : public TComponent, protected TQPDirManagerOwner {
   bool SearchStep(TQPArchiveItem& Item);
   bool NameTestPasses(const TInternalSearchRec& handle, const std::u16string& storedName) const;
   void FillSearchRecord(int32_t index, TQPArchiveItem& Item);
-  // Creates a destination folder once per run of equal consecutive folders.
+  // Creates a destination folder, once per run for each folder.
   bool EnsureDirectory(TQPExtractRun& run, const std::u16string& folder);
 };
 
