@@ -27,6 +27,17 @@ std::string AesField(uint8_t strength, uint16_t method) {
   return ExtraField(0x9901, data);
 }
 
+// An encrypted AES item of one byte over `method`.
+ZipEntry AesEntry(const std::string& name, uint8_t strength, uint16_t method) {
+  ZipEntry e;
+  e.name = name;
+  e.data = "x";
+  e.flags = 1;
+  e.method = 99;
+  e.centralExtra = AesField(strength, method);
+  return e;
+}
+
 TEST(VerboseListing, ColumnsAndTotalsOfKnownItems) {
   ZipEntry stored;
   stored.name = "stored.txt";
@@ -39,18 +50,8 @@ TEST(VerboseListing, ColumnsAndTotalsOfKnownItems) {
   deflated.deflate = true;
   deflated.date = static_cast<uint16_t>((44 << 9) | (12 << 5) | 31);  // 2024-12-31
   deflated.time = static_cast<uint16_t>((23 << 11) | (59 << 5) | 29);  // 23:59:58
-  ZipEntry aes;
-  aes.name = "secret.bin";
-  aes.data = "x";
-  aes.flags = 1;
-  aes.method = 99;
-  aes.centralExtra = AesField(3, 8);
-  ZipEntry aes128;
-  aes128.name = "other.bin";
-  aes128.data = "y";
-  aes128.flags = 1;
-  aes128.method = 99;
-  aes128.centralExtra = AesField(1, 14);
+  const ZipEntry aes = AesEntry("secret.bin", 3, 8);
+  const ZipEntry aes128 = AesEntry("other.bin", 1, 14);
   ZipEntry lzma;
   lzma.name = "lzma.bin";
   lzma.data = "z";
