@@ -16,8 +16,9 @@ class TQPNullStream final : public TQPStream {
     size_ = std::max(size_, position_);
     return count;
   }
-  int64_t Seek(int64_t offset, SeekOrigin origin) override {
-    const int64_t base = origin == SeekOrigin::Begin ? 0 : origin == SeekOrigin::Current ? position_ : size_;
+  int64_t Seek(int64_t offset, qp::platform::SeekOrigin origin) override {
+    const int64_t base = origin == qp::platform::SeekOrigin::Begin ? 0
+                         : origin == qp::platform::SeekOrigin::Current ? position_ : size_;
     if (base + offset < 0) throw EStreamError("Stream seek error");
     position_ = base + offset;
     return position_;

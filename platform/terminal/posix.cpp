@@ -1,0 +1,28 @@
+// The terminal on POSIX: isatty and termios.
+#include <termios.h>
+#include <unistd.h>
+
+#include "platform/terminal/terminal.h"
+
+namespace qp::platform::terminal {
+
+bool StdinIsTerminal() { return isatty(STDIN_FILENO) != 0; }
+bool StderrIsTerminal() { return isatty(STDERR_FILENO) != 0; }
+
+struct EchoOff::Saved {
+  termios mode{};
+};
+
+EchoOff::EchoOff() {
+  auto saved = std::make_unique<Saved>();
+  if (tcgetattr(STDIN_FILENO, &saved->mode) != 0) return;
+  termios quiet = saved->mode;
+  quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+  if (tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet) == 0) saved_ = std::move(saved);
+}
+
+EchoOff::~EchoOff() {
+  if (saved_) tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved_->mode);
+}
+
+}  // namespace qp::platform::terminal
