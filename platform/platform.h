@@ -87,6 +87,10 @@ class File {
   // Sets the last-write time from a DOS date (high 16 bits) and time (low 16 bits), local time.
   // An impossible date or time (month 13, 31 February, 24:00) fails.
   bool SetDosDateTime(uint32_t dosDateTime);
+  // Sets the DOS attributes (read-only, hidden, system, archive; the other bits are ignored)
+  // through the open handle, as SetFileAttributes does by name, without looking the name up
+  // again. A read-only file still takes writes through this handle until it is closed.
+  bool SetAttributes(uint32_t attributes);
 
   int LastError() const { return lastError_; }
 
@@ -123,6 +127,19 @@ bool SetFileAttributes(const std::u16string& path, uint32_t attributes);
 int64_t FileDosDateTime(const std::u16string& path);
 // Creates the folder and every missing parent.
 bool ForceDirectories(const std::u16string& path);
+
+// While one of these lives, the POSIX layer checks a folder's listing for its case-insensitive
+// lookup once and then trusts it, kept up to date with the files this process creates and
+// removes itself: an extraction run pays one check per folder instead of one per file. A
+// name that another process adds meanwhile, differing only in letter case from one being
+// extracted, is then not seen. Nothing changes on Windows, whose file system folds case.
+class FolderListingScope {
+ public:
+  FolderListingScope();
+  ~FolderListingScope();
+  FolderListingScope(const FolderListingScope&) = delete;
+  FolderListingScope& operator=(const FolderListingScope&) = delete;
+};
 
 // The type of the drive that holds path (its root); every drive is Fixed on POSIX.
 DriveType GetDriveType(const std::u16string& path);

@@ -8,7 +8,7 @@ want=(build-essential cmake ninja-build pkg-config zlib1g-dev googletest libgtes
       clang libclang-rt-14-dev libssl-dev
       mingw-w64 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix libz-mingw-w64-dev
       zip unzip p7zip-full libarchive-tools python3 xvfb xauth bc time imagemagick osslsigncode
-      fonts-liberation linux-perf)
+      fonts-liberation linux-perf strace)
 wine_pkgs=(wine wine32:i386)
 
 missing=()

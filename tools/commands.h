@@ -6,5 +6,6 @@
 #include <vector>
 
 int RunList(const std::vector<std::string>& args);
+int RunTest(const std::vector<std::string>& args);
 int RunExtract(const std::vector<std::string>& args);
 int RunSfx(const std::vector<std::string>& args);

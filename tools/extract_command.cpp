@@ -3,28 +3,22 @@
 // reporting item failures on stderr and counting them; exit status 0 when every selected item
 // was written (or kept by the -o rule), 1 when any item failed or was skipped, 3 when nothing
 // failed but the person answered No to replacing an existing file.
-#include <algorithm>
-#include <atomic>
-#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include "archive/component/archiver.h"
 #include "archive/component/exception.h"
 #include "platform/platform.h"
 #include "tools/commands.h"
+#include "tools/counting_archiver.h"
 #include "tools/progress_bar.h"
+#include "tools/selection.h"
 #include "tools/terminal_questions.h"
 #include "tools/terminal_text.h"
 
 namespace {
 
 namespace pf = qp::platform;
-
-std::atomic<bool> interrupted{false};
-
-extern "C" void OnInterrupt(int) { interrupted = true; }
 
 int Usage() {
   std::fputs(
@@ -33,42 +27,6 @@ int Usage() {
       stderr);
   return 2;
 }
-
-std::u16string EnginePath(const std::string& path) {
-  std::u16string p = pf::Utf8ToUtf16(path);
-  std::replace(p.begin(), p.end(), u'/', u'\\');
-  return p;
-}
-
-// The component, counting the items skipped for want of a password and the existing files
-// the person chose to keep.
-class ExtractingArchiver : public TQuillpack {
- public:
-  ExtractingArchiver() : TQuillpack(nullptr) {}
-  void DoOnPassword(const std::u16string& fileName, std::string& password, bool& skipFile) override {
-    TQuillpack::DoOnPassword(fileName, password, skipFile);
-    if (skipFile) ++skipped;
-  }
-  void DoOnConfirmOverwrite(const std::u16string& source, std::u16string& dest, bool& confirm) override {
-    if (declineAll_) {
-      confirm = false;
-    } else {
-      TQuillpack::DoOnConfirmOverwrite(source, dest, confirm);
-      // "No to all" turns the mode to omNever, after which the engine skips existing files
-      // without asking; answering No here for the rest of the run keeps them counted.
-      if (!confirm && Options().OverwriteMode == omNever) {
-        Options().OverwriteMode = omPrompt;
-        declineAll_ = true;
-      }
-    }
-    if (!confirm) ++declined;
-  }
-  int skipped = 0;
-  int declined = 0;
-
- private:
-  bool declineAll_ = false;
-};
 
 bool ParseOverwriteMode(const std::string& text, TQPOverwriteMode& mode) {
   static const struct {
@@ -88,42 +46,17 @@ bool ParseOverwriteMode(const std::string& text, TQPOverwriteMode& mode) {
 }  // namespace
 
 int RunExtract(const std::vector<std::string>& args) {
-  std::string archivePath;
-  std::string destination;
-  std::string password;
-  std::string exclusion;
-  bool havePassword = false;
+  CommandWords words;
+  if (!ParseCommandWords(args, {"-d", "-o", "-p", "-x"}, words)) return Usage();
   TQPOverwriteMode mode = omPrompt;
-  std::vector<std::string> masks;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    const bool takesValue = a == "-d" || a == "-o" || a == "-p" || a == "-x";
-    if (takesValue && i + 1 >= args.size()) return Usage();
-    if (a == "-d") {
-      destination = args[++i];
-    } else if (a == "-o") {
-      if (!ParseOverwriteMode(args[++i], mode)) return Usage();
-    } else if (a == "-p") {
-      password = args[++i];
-      havePassword = true;
-    } else if (a == "-x") {
-      exclusion = args[++i];
-    } else if (a.size() > 1 && a[0] == '-') {
-      return Usage();
-    } else if (archivePath.empty()) {
-      archivePath = a;
-    } else {
-      masks.push_back(a);
-    }
-  }
-  if (archivePath.empty()) return Usage();
+  if (words.values.count("-o") && !ParseOverwriteMode(words.values["-o"], mode)) return Usage();
 
   InstallTerminalQuestions();
-  ExtractingArchiver archiver;
-  archiver.FileName = EnginePath(archivePath);
-  archiver.BaseDir = EnginePath(destination);
+  CountingArchiver archiver;
+  archiver.FileName = EnginePath(words.archive);
+  archiver.BaseDir = EnginePath(words.values["-d"]);
   archiver.Options().OverwriteMode = mode;
-  if (havePassword) archiver.SetPassword(password);
+  if (words.values.count("-p")) archiver.SetPassword(words.values["-p"]);
 
   ProgressBar bar;
   int failed = 0;
@@ -134,39 +67,16 @@ int RunExtract(const std::vector<std::string>& args) {
     ++failed;
     action = fxaIgnore;
   };
-  archiver.OnFileProgress = [&](TComponent*, const std::u16string& name, double, TQPProcessOperation,
-                                TQPProgressPhase phase, bool& cancel) {
-    if (phase == ppStart) bar.SetItem(pf::Utf16ToUtf8(name));
-    cancel = interrupted;
-  };
-  archiver.OnOverallProgress = [&](TComponent*, double progress, TQPProcessOperation, TQPProgressPhase,
-                                   bool& cancel) {
-    bar.SetPercent(progress);
-    cancel = interrupted;
-  };
+  ConnectProgress(archiver, bar);
 
-  // Ctrl+C becomes the engine's Cancel, so that the file being written is removed and an
-  // existing file being replaced is kept.
-  std::signal(SIGINT, OnInterrupt);
+  CatchInterrupt();
   archiver.OpenArchive(kOpenModeReadOnlyDenyNone);
-  // Masks are written with either separator; the engine compares the single mask with '/'
-  // names and the mask lists with '\' names.
-  std::u16string exclude = pf::Utf8ToUtf16(exclusion);
-  if (masks.size() <= 1) {
-    std::replace(exclude.begin(), exclude.end(), u'\\', u'/');
-    const std::u16string mask = masks.empty() ? std::u16string(u"*.*") : pf::Utf8ToUtf16(masks[0]);
-    archiver.ExtractFiles(mask, archiver.Options().SearchAttr, exclude);
-  } else {
-    for (const std::string& m : masks) archiver.FileMasks.push_back(EnginePath(m));
-    std::replace(exclude.begin(), exclude.end(), u'/', u'\\');
-    if (!exclude.empty()) archiver.ExclusionMasks.push_back(exclude);
-    archiver.ExtractFiles(u"", archiver.Options().SearchAttr, u"");
-  }
+  RunOnSelection(archiver, words.masks, words.values["-x"], poExtract);
   archiver.CloseArchive();
   bar.Clear();
-  std::signal(SIGINT, SIG_DFL);
+  ReleaseInterrupt();
 
-  if (interrupted) {
+  if (Interrupted()) {
     std::fputs("quillpack: extraction cancelled\n", stderr);
     return 1;
   }

@@ -118,6 +118,10 @@ class TQPBaseArchiver : public TComponent, protected TQPDirManagerOwner {
   // ----- search and extraction -----
   // Native error 13 when no archive is open.
   void ExtractFiles(const std::u16string& FileMask, int32_t SearchAttr, const std::u16string& ExclusionMask);
+  // Selects as ExtractFiles does and decodes every selected item without writing it: size and
+  // CRC-32 (or the decryption's own check) are verified, and a failing item goes through
+  // OnProcessFileFailure with poTest as the operation, like a failing extraction.
+  void TestFiles(const std::u16string& FileMask, int32_t SearchAttr, const std::u16string& ExclusionMask);
   bool FindFirst(const std::u16string& FileMask, TQPArchiveItem& Item, int32_t SearchAttr,
                  const std::u16string& ExclusionMask);
   bool FindNext(TQPArchiveItem& Item);
@@ -158,6 +162,10 @@ class TQPBaseArchiver : public TComponent, protected TQPDirManagerOwner {
   // ----- per-item loop (process_files.cpp, extract_item.cpp) -----
   void ProcessFiles(TQPProcessOperation Operation, int32_t ItemIndex);
   void ExtractOneItem(TQPExtractRun& run, int32_t index, std::u16string name, const std::u16string& base);
+  void TestOneItem(TQPExtractRun& run, int32_t index);
+  // Tags the items that the mask, attributes and exclusion select; returns -1 when any number
+  // may be tagged, the index when the one item an exact mask names is, and -2 for none.
+  int32_t TagSelectedItems(const std::u16string& FileMask, int32_t SearchAttr, const std::u16string& ExclusionMask);
 
   // ----- decoding (decode_item.cpp) -----
   // Decodes item `index` into `destination`, with the progress events of `run` when there is
@@ -209,7 +217,7 @@ class TQPBaseArchiver : public TComponent, protected TQPDirManagerOwner {
   bool SearchStep(TQPArchiveItem& Item);
   bool NameTestPasses(const TInternalSearchRec& handle, const std::u16string& storedName) const;
   void FillSearchRecord(int32_t index, TQPArchiveItem& Item);
-  // Creates a destination folder once per run of equal consecutive folders.
+  // Creates a destination folder, once per run for each folder.
   bool EnsureDirectory(TQPExtractRun& run, const std::u16string& folder);
 };
 

@@ -42,9 +42,13 @@ std::u16string TemporaryNameBeside(const std::u16string& dest) {
 }  // namespace
 
 bool TQPBaseArchiver::EnsureDirectory(TQPExtractRun& run, const std::u16string& folder) {
-  // Items arrive folder by folder; asking the file system again for the same folder would
-  // cost a walk over every component of the path for each file.
+  // Asking the file system again for a folder already made would cost a walk over every
+  // component of the path for each file.
   if (!run.LastEnsuredDir.empty() && folder == run.LastEnsuredDir) return true;
+  if (run.EnsuredDirs.count(folder) != 0) {
+    run.LastEnsuredDir = folder;
+    return true;
+  }
   bool ok = false;
   try {
     ok = pf::ForceDirectories(folder);
@@ -52,6 +56,7 @@ bool TQPBaseArchiver::EnsureDirectory(TQPExtractRun& run, const std::u16string& 
     ok = false;
   }
   run.LastEnsuredDir = ok ? folder : std::u16string();
+  if (ok) run.EnsuredDirs.insert(folder);
   return ok;
 }
 
@@ -134,10 +139,14 @@ void TQPBaseArchiver::ExtractOneItem(TQPExtractRun& run, int32_t index, std::u16
     failure = std::current_exception();
   }
   file->Handle().SetDosDateTime(static_cast<uint32_t>(item.CentralDirItem.Date) << 16 | item.CentralDirItem.Time);
+  const bool complete = !failure && !run.Cancel;
+  // Through the handle: looking the name up again would cost a call per file. Only a complete
+  // file gets them, since a read-only one could not be deleted below.
+  if (complete && Options().SetAttributes) file->Handle().SetAttributes(attr);
   if (Options().FlushBuffers && QPIsOnRemovableDrive(dest)) file->Flush();
   file.reset();
 
-  if (failure || run.Cancel) {
+  if (!complete) {
     pf::DeleteFile(target);
     if (failure) std::rethrow_exception(failure);
     return;
@@ -145,9 +154,9 @@ void TQPBaseArchiver::ExtractOneItem(TQPExtractRun& run, int32_t index, std::u16
   if (replacing) {
     pf::SetFileAttributes(dest, 0);
     if (!pf::MoveFileReplace(target, dest)) {
+      pf::SetFileAttributes(target, 0);
       pf::DeleteFile(target);
       throw EQPException(neCannotCreateFile, this, {dest});
     }
   }
-  if (Options().SetAttributes) pf::SetFileAttributes(dest, attr);
 }

@@ -5,9 +5,11 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_set>
 
 #include "archive/component/types.h"
 #include "archive/extract/inflater.h"
+#include "platform/platform.h"
 
 struct TQPExtractRun {
   TQPProcessOperation Operation = poExtract;
@@ -18,6 +20,11 @@ struct TQPExtractRun {
   // The decoder's buffers (and its inflate-ahead thread), kept for every item of the run so
   // that memory stays fixed and small items pay no allocation.
   TQPInflater Inflater;
-  // The last destination folder made sure of: items arrive folder by folder.
+  // The destination folders made sure of in this run, so that items alternating between
+  // folders do not walk each folder's tree again from the root; the last one apart, since
+  // items mostly arrive folder by folder.
   std::u16string LastEnsuredDir;
+  std::unordered_set<std::u16string> EnsuredDirs;
+  // Each destination folder's listing is checked once per run, not once per file.
+  qp::platform::FolderListingScope Listings;
 };

@@ -1,6 +1,6 @@
-// ExtractFiles and the per-item loop ProcessFiles: marking the selected items, then for each
-// one the confirmation, progress and extraction, with retry, ignore, abort and cancel, all
-// under the engine's process-wide lock.
+// ExtractFiles, TestFiles and the per-item loop ProcessFiles: marking the selected items, then
+// for each one the confirmation, progress and extraction (or test), with retry, ignore, abort
+// and cancel, all under the engine's process-wide lock.
 #include <algorithm>
 
 #include "archive/component/archiver.h"
@@ -12,6 +12,7 @@
 namespace {
 
 constexpr int32_t kDefaultSearchAttr = 10431;
+constexpr int32_t kNothingSelected = -2;
 
 bool HasWildcards(const std::u16string& mask) { return mask.find_first_of(u"*?") != std::u16string::npos; }
 
@@ -22,8 +23,8 @@ std::u16string WithTrailingSeparator(std::u16string path) {
 
 }  // namespace
 
-void TQPBaseArchiver::ExtractFiles(const std::u16string& FileMask, int32_t SearchAttr,
-                                   const std::u16string& ExclusionMask) {
+int32_t TQPBaseArchiver::TagSelectedItems(const std::u16string& FileMask, int32_t SearchAttr,
+                                          const std::u16string& ExclusionMask) {
   if (!IsOpen() || !dirManager_) throw EQPException(neArchiveNotOpen, this);
   TQPDirArray& dir = dirManager_->Directory;
   // An empty mask with a FileMasks list selects through the lists (FileMasks and
@@ -49,11 +50,25 @@ void TQPBaseArchiver::ExtractFiles(const std::u16string& FileMask, int32_t Searc
       dir.ItemRef(item.Handle.ItemIndex).IsTagged = true;
       found = FindNext(item);
     }
-    ProcessFiles(poExtract, -1);
-  } else if (FindFirst(FileMask, item, SearchAttr, ExclusionMask)) {
-    dir.ItemRef(item.Handle.ItemIndex).IsTagged = true;
-    ProcessFiles(poExtract, item.Handle.ItemIndex);
+    return -1;
   }
+  if (FindFirst(FileMask, item, SearchAttr, ExclusionMask)) {
+    dir.ItemRef(item.Handle.ItemIndex).IsTagged = true;
+    return item.Handle.ItemIndex;
+  }
+  return kNothingSelected;
+}
+
+void TQPBaseArchiver::ExtractFiles(const std::u16string& FileMask, int32_t SearchAttr,
+                                   const std::u16string& ExclusionMask) {
+  const int32_t selected = TagSelectedItems(FileMask, SearchAttr, ExclusionMask);
+  if (selected != kNothingSelected) ProcessFiles(poExtract, selected);
+}
+
+void TQPBaseArchiver::TestFiles(const std::u16string& FileMask, int32_t SearchAttr,
+                                const std::u16string& ExclusionMask) {
+  const int32_t selected = TagSelectedItems(FileMask, SearchAttr, ExclusionMask);
+  if (selected != kNothingSelected) ProcessFiles(poTest, selected);
 }
 
 void TQPBaseArchiver::ProcessFiles(TQPProcessOperation Operation, int32_t ItemIndex) {
@@ -94,7 +109,10 @@ void TQPBaseArchiver::ProcessFiles(TQPProcessOperation Operation, int32_t ItemIn
         const std::u16string base = WithTrailingSeparator(BaseDir.empty() ? rememberedCurrentDir_ : BaseDir);
         DoOnFileProgress(item.ItemName, 0.0, Operation, ppStart, run.Cancel);
         if (run.Cancel) break;
-        ExtractOneItem(run, i, name, base);
+        if (Operation == poTest)
+          TestOneItem(run, i);
+        else
+          ExtractOneItem(run, i, name, base);
         // A dispatcher without a handler clears Cancel; that must not undo a cancellation.
         const bool cancelled = run.Cancel;
         DoOnFileProgress(item.ItemName, 100.0, Operation, ppEnd, run.Cancel);

@@ -6,12 +6,14 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <mutex>
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/posix/attribute_mode.h"
 #include "platform/posix/path_mapping.h"
 
 namespace qp::platform {
@@ -29,6 +31,26 @@ bool ValidShareMode(uint16_t share) {
 // read-only file even to an administrator; checking the bit ourselves gives root the same.
 bool IsReadOnly(const struct stat& st) {
   return (st.st_mode & S_IWUSR) == 0;
+}
+
+// Whether the process's umask takes the owner's write bit from new files. Read once, from
+// /proc where it can be read without changing it; elsewhere by setting and restoring it,
+// which is safe here because the engine creates files on one thread.
+bool UmaskDeniesOwnerWrite() {
+  static const bool denies = [] {
+    if (FILE* status = std::fopen("/proc/self/status", "r")) {
+      char line[256];
+      unsigned mask = 0;
+      bool found = false;
+      while (!found && std::fgets(line, sizeof line, status)) found = std::sscanf(line, "Umask: %o", &mask) == 1;
+      std::fclose(status);
+      if (found) return (mask & S_IWUSR) != 0;
+    }
+    const mode_t mask = umask(0);
+    umask(mask);
+    return (mask & S_IWUSR) != 0;
+  }();
+  return denies;
 }
 
 int DaysInMonth(int year, int month) {
@@ -147,12 +169,11 @@ bool File::Create(const std::u16string& path) {
     const std::string exact = posix::ToNativePath(path);
     const int fd = exact.empty() ? -1 : ::open(exact.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) {
-      struct stat st;
       // A umask without the owner's write bit makes even a new file read-only.
-      const int error = fstat(fd, &st) != 0 ? errno : IsReadOnly(st) ? EACCES : 0;
-      if (error != 0) {
+      if (UmaskDeniesOwnerWrite()) {
         ::close(fd);
-        lastError_ = error;
+        ::unlink(exact.c_str());
+        lastError_ = EACCES;
         return false;
       }
       posix::NoteCreated(exact);
@@ -321,6 +342,31 @@ bool File::SetDosDateTime(uint32_t dosDateTime) {
   times[1].tv_sec = t;
   times[1].tv_nsec = 0;
   if (futimens(static_cast<int>(handle_), times) != 0) {
+    lastError_ = errno;
+    return false;
+  }
+  return true;
+}
+
+bool File::SetAttributes(uint32_t attributes) {
+  const int fd = static_cast<int>(handle_);
+  if (handle_ < 0) {
+    lastError_ = EBADF;
+    return false;
+  }
+  // Open and Create refuse read-only files for writing, so a file open for writing is
+  // writable by its owner already: clearing the read-only bit changes nothing there.
+  const int flags = fcntl(fd, F_GETFL);
+  if ((attributes & faReadOnly) == 0 && flags >= 0 && (flags & O_ACCMODE) != O_RDONLY) {
+    return true;
+  }
+  struct stat st;
+  if (fstat(fd, &st) != 0) {
+    lastError_ = errno;
+    return false;
+  }
+  const mode_t mode = posix::ModeForAttributes(st.st_mode & 07777, attributes);
+  if (mode != (st.st_mode & 07777) && fchmod(fd, mode) != 0) {
     lastError_ = errno;
     return false;
   }

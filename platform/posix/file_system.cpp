@@ -11,6 +11,7 @@
 
 #include "platform/dos_time_range.h"
 #include "platform/platform.h"
+#include "platform/posix/attribute_mode.h"
 #include "platform/posix/path_mapping.h"
 
 namespace qp::platform {
@@ -127,14 +128,7 @@ bool SetFileAttributes(const std::u16string& path, uint32_t attributes) {
   std::string native;
   struct stat st;
   if (!StatResolved(path, native, st)) return false;
-  mode_t mode = st.st_mode & 07777;
-  if (attributes & faReadOnly) {
-    mode &= ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH);
-  } else if ((mode & S_IWUSR) == 0) {
-    // Only the owner gets write access back: widening it for others was never asked for.
-    mode |= S_IWUSR;
-  }
-  // Hidden, system and archive have no POSIX counterpart and are accepted as they are.
+  const mode_t mode = posix::ModeForAttributes(st.st_mode & 07777, attributes);
   if (mode != (st.st_mode & 07777) && chmod(native.c_str(), mode) != 0) {
     return Fail(errno);
   }
@@ -170,6 +164,11 @@ bool ForceDirectories(const std::u16string& path) {
   if (native.empty()) {
     return Fail(ENOENT);
   }
+  // The folder of an earlier run, or one made beside another: one call settles it.
+  struct stat st;
+  if (stat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    return true;
+  }
   // Walk the components, reusing an existing folder whose name differs only in case, as a
   // Windows file system would, and creating the rest.
   std::string current = native[0] == '/' ? "/" : "";
@@ -181,18 +180,29 @@ bool ForceDirectories(const std::u16string& path) {
     pos = end + 1;
     if (component.empty()) continue;
     std::string next = Join(current, component);
-    struct stat st;
-    if (component != "." && component != ".." && lstat(next.c_str(), &st) != 0) {
+    // What lstat found is the answer, except for a symbolic link, which stat follows.
+    bool known = false;
+    bool missing = false;
+    if (component != "." && component != "..") {
+      if (lstat(next.c_str(), &st) == 0) {
+        known = !S_ISLNK(st.st_mode);
+      } else {
+        missing = true;
+      }
+    }
+    if (missing) {
       std::string match;
       if (posix::FindFolded(current, component, match)) {
         next = Join(current, match);
       } else if (mkdir(next.c_str(), 0777) == 0) {
         posix::NoteCreated(next);
+        st.st_mode = S_IFDIR;  // just made
+        known = true;
       } else if (errno != EEXIST) {
         return Fail(errno);
       }
     }
-    if (stat(next.c_str(), &st) != 0) {
+    if (!known && stat(next.c_str(), &st) != 0) {
       return Fail(errno);
     }
     if (!S_ISDIR(st.st_mode)) {

@@ -43,18 +43,33 @@ std::u16string FoldKey(std::string_view name) {
   return key;
 }
 
-// A folder's names by folded key, so that looking up many missing names in one big folder
-// (every destination of an extraction) does not rescan it each time. The listing is trusted
-// only while the folder's identity and modification time are unchanged; a file system whose
-// times have no sub-second part could hide a change, so such folders are never cached.
-struct FolderCache {
-  std::mutex mutex;
-  bool valid = false;
-  std::string folder;
+// Folders' names by folded key, so that looking up many missing names in the destination
+// folders of an extraction does not rescan them each time. A listing is trusted only while
+// the folder's identity and modification time are unchanged; a file system whose times have
+// no sub-second part could hide a change, so such folders are never cached. Inside a
+// FolderListingScope a listing, once checked, is trusted without asking the disk again.
+struct ListedName {
+  std::string name;
+  bool shared = false;  // other names on disk fold to the same key
+};
+
+struct FolderListing {
+  bool valid = false;    // the snapshot below tells whether the listing is current
+  bool trusted = false;  // checked inside the scope: current without asking
   dev_t dev = 0;
   ino_t ino = 0;
   timespec mtime{};
-  std::unordered_map<std::u16string, std::string> names;
+  std::unordered_map<std::u16string, ListedName> names;
+};
+
+// Round-robin extraction into more folders than this rescans; one run rarely writes to so
+// many folders at once.
+constexpr size_t kMaxListedFolders = 256;
+
+struct FolderCache {
+  std::mutex mutex;
+  int scopes = 0;
+  std::unordered_map<std::string, FolderListing> folders;
 };
 
 FolderCache& Cache() {
@@ -62,16 +77,47 @@ FolderCache& Cache() {
   return cache;
 }
 
-bool SameSnapshot(const FolderCache& cache, const struct stat& st) {
-  return cache.valid && cache.dev == st.st_dev && cache.ino == st.st_ino &&
-         cache.mtime.tv_sec == st.st_mtim.tv_sec && cache.mtime.tv_nsec == st.st_mtim.tv_nsec;
+bool SameSnapshot(const FolderListing& listing, const struct stat& st) {
+  return listing.valid && listing.dev == st.st_dev && listing.ino == st.st_ino &&
+         listing.mtime.tv_sec == st.st_mtim.tv_sec && listing.mtime.tv_nsec == st.st_mtim.tv_nsec;
 }
 
-void TakeSnapshot(FolderCache& cache, const struct stat& st) {
-  cache.dev = st.st_dev;
-  cache.ino = st.st_ino;
-  cache.mtime = st.st_mtim;
-  cache.valid = st.st_mtim.tv_nsec != 0;
+void TakeSnapshot(FolderListing& listing, const struct stat& st) {
+  listing.dev = st.st_dev;
+  listing.ino = st.st_ino;
+  listing.mtime = st.st_mtim;
+  listing.valid = st.st_mtim.tv_nsec != 0;
+}
+
+// The listing of `dir`, scanned afresh; false when the folder cannot be read.
+bool Scan(FolderCache& cache, const std::string& dir, const struct stat& st, FolderListing*& listing) {
+  if (cache.folders.size() >= kMaxListedFolders && cache.folders.count(dir) == 0) cache.folders.clear();
+  listing = &cache.folders[dir];
+  listing->valid = false;
+  listing->trusted = false;
+  listing->names.clear();
+  DIR* d = opendir(dir.c_str());
+  if (d == nullptr) {
+    cache.folders.erase(dir);
+    listing = nullptr;
+    return false;
+  }
+  // The snapshot is taken before the scan, so a change during the scan shows next time.
+  while (const dirent* entry = readdir(d)) {
+    const std::string entryName = entry->d_name;
+    if (entryName == "." || entryName == "..") continue;
+    auto [it, inserted] = listing->names.try_emplace(FoldKey(entryName), ListedName{entryName});
+    // Names that fold alike: take the smallest, so the choice does not depend on the order
+    // in which the file system lists them.
+    if (!inserted) {
+      it->second.shared = true;
+      if (entryName < it->second.name) it->second.name = entryName;
+    }
+  }
+  closedir(d);
+  TakeSnapshot(*listing, st);
+  listing->trusted = cache.scopes > 0;
+  return true;
 }
 
 bool Exists(const std::string& path) {
@@ -109,7 +155,9 @@ std::string Resolve(const std::string& path, bool foldLast, Lookup* lookup) {
     return path;
   }
   Lookup folderLookup;
-  const std::string resolvedFolder = folder.empty() ? folder : Resolve(folder, true, &folderLookup);
+  // A folder whose listing is trusted exists under this very name: no need to ask again.
+  const bool trusted = foldLast && IsTrustedFolder(folder);
+  const std::string resolvedFolder = folder.empty() || trusted ? folder : Resolve(folder, true, &folderLookup);
   std::string match;
   bool folded = false;
   if (foldLast) {
@@ -165,69 +213,79 @@ void SplitPath(const std::string& path, std::string& folder, std::string& name) 
 bool FindFolded(const std::string& folder, std::string_view name, std::string& match,
                 const struct stat* known) {
   const std::string dir = folder.empty() ? std::string(".") : folder;
-  struct stat st;
-  if (known != nullptr) {
-    st = *known;
-  } else if (stat(dir.c_str(), &st) != 0) {
-    return false;
-  }
-  if (!S_ISDIR(st.st_mode)) {
-    return false;
-  }
   const std::u16string key = FoldKey(name);
   FolderCache& cache = Cache();
-  std::lock_guard<std::mutex> lock(cache.mutex);
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    if (attempt == 1 || cache.folder != dir || !SameSnapshot(cache, st)) {
-      // The snapshot is taken before the scan, so a change during the scan shows next time.
-      cache.valid = false;
-      cache.names.clear();
-      cache.folder = dir;
-      DIR* d = opendir(dir.c_str());
-      if (d == nullptr) {
-        return false;
-      }
-      while (const dirent* entry = readdir(d)) {
-        const std::string entryName = entry->d_name;
-        if (entryName == "." || entryName == "..") continue;
-        auto [it, inserted] = cache.names.try_emplace(FoldKey(entryName), entryName);
-        // Names that fold alike: take the smallest, so the choice does not depend on the order
-        // in which the file system lists them.
-        if (!inserted && entryName < it->second) it->second = entryName;
-      }
-      closedir(d);
-      TakeSnapshot(cache, st);
-    }
-    const auto it = cache.names.find(key);
-    if (it == cache.names.end()) {
+  std::unique_lock<std::mutex> lock(cache.mutex);
+  auto found = cache.folders.find(dir);
+  FolderListing* listing = found != cache.folders.end() && found->second.trusted ? &found->second : nullptr;
+  struct stat st {};
+  if (listing == nullptr) {
+    lock.unlock();
+    if (known != nullptr) {
+      st = *known;
+    } else if (stat(dir.c_str(), &st) != 0) {
       return false;
     }
-    if (Exists(Join(folder, it->second))) {
-      match = it->second;
+    if (!S_ISDIR(st.st_mode)) {
+      return false;
+    }
+    lock.lock();
+    found = cache.folders.find(dir);
+    if (found != cache.folders.end() && SameSnapshot(found->second, st)) {
+      listing = &found->second;
+      listing->trusted = cache.scopes > 0;
+    } else if (!Scan(cache, dir, st, listing)) {
+      return false;
+    }
+  }
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    if (attempt == 1) {
+      // Listed but gone: the listing was stale after all; scan once more.
+      if (stat(dir.c_str(), &st) != 0 || !Scan(cache, dir, st, listing)) return false;
+    }
+    const auto it = listing->names.find(key);
+    if (it == listing->names.end()) {
+      return false;
+    }
+    if (Exists(Join(folder, it->second.name))) {
+      match = it->second.name;
       return true;
     }
-    // Listed but gone: the listing was stale after all; scan once more.
   }
   return false;
 }
 
-// Adds our own new name and moves the snapshot to the folder's new time, so an extraction into
-// one folder keeps its listing instead of rescanning after every file. A change by another
-// process in the same instant would be missed; the lookup is a convenience, not a guarantee.
+bool IsTrustedFolder(const std::string& folder) {
+  const std::string dir = folder.empty() ? std::string(".") : folder;
+  FolderCache& cache = Cache();
+  std::lock_guard<std::mutex> lock(cache.mutex);
+  const auto found = cache.folders.find(dir);
+  return found != cache.folders.end() && found->second.trusted;
+}
+
+// Adds our own new name, so an extraction into one folder keeps its listing instead of
+// rescanning after every file. Outside a scope the snapshot moves to the folder's new time;
+// a change by another process in the same instant would be missed there, and inside a scope
+// any change by another process is: the lookup is a convenience, not a guarantee.
 void NoteCreated(const std::string& path) {
   std::string folder, name;
   SplitPath(path, folder, name);
   const std::string dir = folder.empty() ? std::string(".") : folder;
   FolderCache& cache = Cache();
   std::lock_guard<std::mutex> lock(cache.mutex);
-  if (!cache.valid || cache.folder != dir) return;
-  struct stat st;
-  if (stat(dir.c_str(), &st) != 0) {
-    cache.valid = false;
-    return;
+  const auto found = cache.folders.find(dir);
+  if (found == cache.folders.end() || !(found->second.valid || found->second.trusted)) return;
+  FolderListing& listing = found->second;
+  if (!listing.trusted) {
+    struct stat st;
+    if (stat(dir.c_str(), &st) != 0) {
+      cache.folders.erase(found);
+      return;
+    }
+    TakeSnapshot(listing, st);
   }
-  cache.names.try_emplace(FoldKey(name), name);
-  TakeSnapshot(cache, st);
+  auto [it, inserted] = listing.names.try_emplace(FoldKey(name), ListedName{name});
+  if (!inserted && it->second.name != name) it->second.shared = true;
 }
 
 void NoteRemoved(const std::string& path) {
@@ -236,8 +294,32 @@ void NoteRemoved(const std::string& path) {
   const std::string dir = folder.empty() ? std::string(".") : folder;
   FolderCache& cache = Cache();
   std::lock_guard<std::mutex> lock(cache.mutex);
-  // Another name of the same fold may remain on disk; a fresh scan is the simple way to know.
-  if (cache.folder == dir) cache.valid = false;
+  const auto found = cache.folders.find(dir);
+  if (found == cache.folders.end()) return;
+  FolderListing& listing = found->second;
+  const auto it = listing.names.find(FoldKey(name));
+  // The only name of its fold is gone. When another name of the same fold may remain on
+  // disk, a fresh scan is the simple way to know which.
+  if (listing.trusted && it != listing.names.end() && it->second.name == name && !it->second.shared) {
+    listing.names.erase(it);
+  } else {
+    cache.folders.erase(found);
+  }
+}
+
+void EnterListingScope() {
+  FolderCache& cache = Cache();
+  std::lock_guard<std::mutex> lock(cache.mutex);
+  ++cache.scopes;
+}
+
+void LeaveListingScope() {
+  FolderCache& cache = Cache();
+  std::lock_guard<std::mutex> lock(cache.mutex);
+  if (--cache.scopes > 0) return;
+  // Our own changes moved the folders' times past their snapshots, so the next check outside
+  // a scope rescans them.
+  for (auto& [dir, listing] : cache.folders) listing.trusted = false;
 }
 
 std::string ResolveExisting(std::u16string_view path) {
@@ -268,3 +350,15 @@ std::string ResolveForCreate(std::u16string_view path) {
 }
 
 }  // namespace qp::platform::posix
+
+namespace qp::platform {
+
+FolderListingScope::FolderListingScope() {
+  posix::EnterListingScope();
+}
+
+FolderListingScope::~FolderListingScope() {
+  posix::LeaveListingScope();
+}
+
+}  // namespace qp::platform

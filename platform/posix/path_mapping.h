@@ -40,6 +40,13 @@ std::string ResolveForCreate(std::u16string_view path);
 bool FindFolded(const std::string& folder, std::string_view name, std::string& match,
                 const struct stat* known = nullptr);
 
+// Whether `folder` has a listing checked inside a FolderListingScope (so it exists under this
+// very name and FindFolded answers without asking the disk).
+bool IsTrustedFolder(const std::string& folder);
+// The FolderListingScope's count, kept with the cache.
+void EnterListingScope();
+void LeaveListingScope();
+
 // Keep the lookup cache in step with changes this process makes itself.
 void NoteCreated(const std::string& path);
 void NoteRemoved(const std::string& path);

@@ -219,4 +219,21 @@ bool File::SetDosDateTime(uint32_t dosDateTime) {
   return true;
 }
 
+bool File::SetAttributes(uint32_t attributes) {
+  if (!IsOpen()) {
+    lastError_ = ERROR_INVALID_HANDLE;
+    return false;
+  }
+  // Zero times leave the times as they are; only the DOS bits go through, and none at all
+  // is spelt FILE_ATTRIBUTE_NORMAL, as for SetFileAttributesW.
+  FILE_BASIC_INFO info{};
+  const DWORD dos = attributes & (faReadOnly | faHidden | faSysFile | faArchive);
+  info.FileAttributes = dos == 0 ? FILE_ATTRIBUTE_NORMAL : dos;
+  if (!SetFileInformationByHandle(AsHandle(handle_), FileBasicInfo, &info, sizeof info)) {
+    lastError_ = static_cast<int>(GetLastError());
+    return false;
+  }
+  return true;
+}
+
 }  // namespace qp::platform

@@ -246,4 +246,8 @@ std::u16string ExecutablePath() {
   return std::u16string();
 }
 
+// The file system folds case itself: there is no listing to trust.
+FolderListingScope::FolderListingScope() = default;
+FolderListingScope::~FolderListingScope() = default;
+
 }  // namespace qp::platform

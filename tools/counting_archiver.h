@@ -1,0 +1,21 @@
+// The component as the tool runs it: it counts the items skipped for want of a password and
+// the existing files the person chose to keep, so that the summary and the exit status can
+// tell them from failures.
+#pragma once
+
+#include <string>
+
+#include "archive/component/archiver.h"
+
+class CountingArchiver : public TQuillpack {
+ public:
+  CountingArchiver() : TQuillpack(nullptr) {}
+  void DoOnPassword(const std::u16string& fileName, std::string& password, bool& skipFile) override;
+  void DoOnConfirmOverwrite(const std::u16string& source, std::u16string& dest, bool& confirm) override;
+
+  int skipped = 0;
+  int declined = 0;
+
+ private:
+  bool declineAll_ = false;
+};

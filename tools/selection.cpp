@@ -1,0 +1,84 @@
+// What the extract and test commands share: paths, masks, progress and Ctrl+C.
+#include "tools/selection.h"
+
+#include <algorithm>
+#include <atomic>
+#include <csignal>
+
+#include "platform/platform.h"
+#include "tools/progress_bar.h"
+
+namespace pf = qp::platform;
+
+namespace {
+
+std::atomic<bool> interrupted{false};
+
+extern "C" void OnInterrupt(int) { interrupted = true; }
+
+}  // namespace
+
+bool ParseCommandWords(const std::vector<std::string>& args, std::initializer_list<std::string> valueOptions,
+                       CommandWords& words) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (std::find(valueOptions.begin(), valueOptions.end(), a) != valueOptions.end()) {
+      if (i + 1 >= args.size()) return false;
+      words.values[a] = args[++i];
+    } else if (a.size() > 1 && a[0] == '-') {
+      return false;
+    } else if (words.archive.empty()) {
+      words.archive = a;
+    } else {
+      words.masks.push_back(a);
+    }
+  }
+  return !words.archive.empty();
+}
+
+std::u16string EnginePath(const std::string& path) {
+  std::u16string p = pf::Utf8ToUtf16(path);
+  std::replace(p.begin(), p.end(), u'/', u'\\');
+  return p;
+}
+
+void RunOnSelection(TQuillpack& archiver, const std::vector<std::string>& masks, const std::string& exclusion,
+                    TQPProcessOperation operation) {
+  const auto run = [&](const std::u16string& mask, const std::u16string& exclude) {
+    if (operation == poTest)
+      archiver.TestFiles(mask, archiver.Options().SearchAttr, exclude);
+    else
+      archiver.ExtractFiles(mask, archiver.Options().SearchAttr, exclude);
+  };
+  // Masks are written with either separator; the engine compares the single mask with '/'
+  // names and the mask lists with '\' names.
+  std::u16string exclude = pf::Utf8ToUtf16(exclusion);
+  if (masks.size() <= 1) {
+    std::replace(exclude.begin(), exclude.end(), u'\\', u'/');
+    run(masks.empty() ? std::u16string(u"*.*") : pf::Utf8ToUtf16(masks[0]), exclude);
+  } else {
+    for (const std::string& m : masks) archiver.FileMasks.push_back(EnginePath(m));
+    std::replace(exclude.begin(), exclude.end(), u'/', u'\\');
+    if (!exclude.empty()) archiver.ExclusionMasks.push_back(exclude);
+    run(u"", u"");
+  }
+}
+
+void ConnectProgress(TQuillpack& archiver, ProgressBar& bar) {
+  archiver.OnFileProgress = [&bar](TComponent*, const std::u16string& name, double, TQPProcessOperation,
+                                   TQPProgressPhase phase, bool& cancel) {
+    if (phase == ppStart) bar.SetItem(pf::Utf16ToUtf8(name));
+    cancel = interrupted;
+  };
+  archiver.OnOverallProgress = [&bar](TComponent*, double progress, TQPProcessOperation, TQPProgressPhase,
+                                      bool& cancel) {
+    bar.SetPercent(progress);
+    cancel = interrupted;
+  };
+}
+
+void CatchInterrupt() { std::signal(SIGINT, OnInterrupt); }
+
+void ReleaseInterrupt() { std::signal(SIGINT, SIG_DFL); }
+
+bool Interrupted() { return interrupted; }
