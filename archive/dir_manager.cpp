@@ -7,6 +7,7 @@
 #include <new>
 #include <vector>
 
+#include "archive/crypt/aes_extra_field.h"
 #include "archive/exception.h"
 #include "archive/little_endian.h"
 #include "archive/names.h"
@@ -261,10 +262,7 @@ void TQPDirManager::ReadExtraFields(TDirItem& item, int32_t index, uint16_t leng
         break;
       }
       case kAesExtraId:
-        if (item.CentralDirItem.VersionNeeded < kStrongEncryptionVersion && size >= 7) {
-          if (data[4] >= 1 && data[4] <= 3) item.CryptoAlgorithm = data[4];
-          item.ActualMethod = GetLE<uint16_t>(data + 5);
-        }
+        ApplyAesExtraField(item, data, size);
         break;
       default:
         break;
