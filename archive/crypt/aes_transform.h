@@ -64,6 +64,9 @@ class TAESCryptoTransform : public TQPCryptoTransform {
   void SetEncryptionHeader(std::span<const uint8_t> header);
   void SetAuthenticationCode(std::span<const uint8_t> code);
 
+  // True when `password` is the one the keys were derived from; unlike GetPassword it makes
+  // no copy of the password that would outlive the transform unwiped.
+  bool HoldsPassword(const std::string& password) const { return password == password_; }
   int KeyBits() const { return keyBits_; }
   uint16_t ActualMethod() const { return actualMethod_; }
   uint16_t VendorVersion() const { return vendorVersion_; }

@@ -59,7 +59,7 @@ class AesStage : public TItemDecryptStage {
   bool CheckPassword(std::span<const uint8_t> header, const std::string& password) override {
     RequireWhole(header, HeaderSize());
     // The keys are derived from the password the transform holds; a new answer replaces it.
-    if (password != transform_.GetPassword()) transform_.Initialize(password);
+    if (!transform_.HoldsPassword(password)) transform_.Initialize(password);
     transform_.SetEncryptionHeader(header.first(HeaderSize()));
     ready_ = transform_.CheckPassword(password, item_);
     return ready_;
