@@ -7,6 +7,7 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@
 #include "tools/progress_bar.h"
 #include "tools/terminal_questions.h"
 #include "tools/terminal_text.h"
+#include "tools/typed_password.h"
 
 namespace {
 
@@ -45,7 +47,20 @@ std::u16string EnginePath(const std::string& path) {
 class ExtractingArchiver : public TQuillpack {
  public:
   ExtractingArchiver() : TQuillpack(nullptr) {}
+  // A new item: no password has been tried on it in its other form yet.
+  void StartItem() { bothFormsTried_.clear(); }
   void DoOnPassword(const std::u16string& fileName, std::string& password, bool& skipFile) override {
+    // A password given as typed goes to the engine in the ANSI code page; an archive written
+    // on a POSIX system holds the typed (UTF-8) bytes instead. Before anyone is asked, the
+    // other form of the password that failed gets its one try on this item.
+    const std::optional<std::string> other = OtherFormOf(password);
+    if (other && std::find(bothFormsTried_.begin(), bothFormsTried_.end(), password) == bothFormsTried_.end()) {
+      bothFormsTried_.push_back(password);
+      bothFormsTried_.push_back(*other);
+      password = *other;
+      skipFile = false;
+      return;
+    }
     TQuillpack::DoOnPassword(fileName, password, skipFile);
     if (skipFile) ++skipped;
   }
@@ -68,6 +83,7 @@ class ExtractingArchiver : public TQuillpack {
 
  private:
   bool declineAll_ = false;
+  std::vector<std::string> bothFormsTried_;
 };
 
 bool ParseOverwriteMode(const std::string& text, TQPOverwriteMode& mode) {
@@ -123,7 +139,7 @@ int RunExtract(const std::vector<std::string>& args) {
   archiver.FileName = EnginePath(archivePath);
   archiver.BaseDir = EnginePath(destination);
   archiver.Options().OverwriteMode = mode;
-  if (havePassword) archiver.SetPassword(password);
+  if (havePassword) archiver.SetPassword(PasswordFromArgument(password));
 
   ProgressBar bar;
   int failed = 0;
@@ -136,7 +152,10 @@ int RunExtract(const std::vector<std::string>& args) {
   };
   archiver.OnFileProgress = [&](TComponent*, const std::u16string& name, double, TQPProcessOperation,
                                 TQPProgressPhase phase, bool& cancel) {
-    if (phase == ppStart) bar.SetItem(pf::Utf16ToUtf8(name));
+    if (phase == ppStart) {
+      bar.SetItem(pf::Utf16ToUtf8(name));
+      archiver.StartItem();
+    }
     cancel = interrupted;
   };
   archiver.OnOverallProgress = [&](TComponent*, double progress, TQPProcessOperation, TQPProgressPhase,

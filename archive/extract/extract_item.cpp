@@ -128,8 +128,9 @@ void TQPBaseArchiver::ExtractOneItem(TQPExtractRun& run, int32_t index, std::u16
   if (!file) throw EQPException(neCannotCreateFile, this, {dest});
 
   std::exception_ptr failure;
+  bool keep = false;
   try {
-    DecodeItemInto(index, *file, &run);
+    keep = DecodeItemInto(index, *file, &run);
   } catch (...) {
     failure = std::current_exception();
   }
@@ -137,7 +138,9 @@ void TQPBaseArchiver::ExtractOneItem(TQPExtractRun& run, int32_t index, std::u16
   if (Options().FlushBuffers && QPIsOnRemovableDrive(dest)) file->Flush();
   file.reset();
 
-  if (failure || run.Cancel) {
+  // A failed, cancelled or skipped item leaves nothing behind, and a file it was to replace
+  // stays as it was.
+  if (failure || run.Cancel || !keep) {
     pf::DeleteFile(target);
     if (failure) std::rethrow_exception(failure);
     return;

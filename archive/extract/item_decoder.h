@@ -49,6 +49,7 @@ enum class TQPDecodeStatus {
   CheckFailed,  // the CRC-32 (or the decryption stage's check) did not match
   ReadFailed,   // the archive could not be read (SystemError holds the cause)
   WriteFailed,  // the destination could not be written, other than a full disk
+  Skipped,      // not decoded at all: no password opened the encrypted item (the caller's verdict)
 };
 
 struct TQPDecodeResult {
