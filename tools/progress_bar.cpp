@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "platform/terminal/terminal.h"
 #include "tools/terminal_text.h"
 
 namespace {
@@ -27,7 +28,7 @@ std::string Tail(const std::string& name, size_t width) {
 
 }  // namespace
 
-ProgressBar::ProgressBar() : enabled_(IsTerminal(2)) {}
+ProgressBar::ProgressBar() : enabled_(qp::platform::terminal::StderrIsTerminal()) {}
 
 void ProgressBar::SetItem(const std::string& name) {
   item_ = EscapeControls(name);

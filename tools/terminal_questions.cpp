@@ -12,14 +12,7 @@
 
 #include "archive/component/user_questions.h"
 #include "platform/platform.h"
-
-#ifdef _WIN32
-#include <io.h>
-#include <windows.h>
-#else
-#include <termios.h>
-#include <unistd.h>
-#endif
+#include "platform/terminal/terminal.h"
 
 namespace {
 
@@ -41,14 +34,6 @@ constexpr Choice kChoices[] = {
     {qbNoToAll, TQPDialogResult::qrNoToAll, "Nein f\xC3\xBCr alle"},
     {qbYesToAll, TQPDialogResult::qrYesToAll, "Ja f\xC3\xBCr alle"},
 };
-
-bool StdinIsTerminal() {
-#ifdef _WIN32
-  return _isatty(_fileno(stdin)) != 0;
-#else
-  return isatty(STDIN_FILENO) != 0;
-#endif
-}
 
 // One line from stdin without its line end; false at the end of the input.
 bool ReadLine(std::string& line) {
@@ -76,47 +61,11 @@ std::string Lower(std::string text) {
   return text;
 }
 
-class EchoOff {
- public:
-  EchoOff() {
-#ifdef _WIN32
-    input_ = GetStdHandle(STD_INPUT_HANDLE);
-    active_ = GetConsoleMode(input_, &saved_) && SetConsoleMode(input_, saved_ & ~ENABLE_ECHO_INPUT);
-#else
-    active_ = tcgetattr(STDIN_FILENO, &saved_) == 0;
-    if (active_) {
-      termios quiet = saved_;
-      quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-      active_ = tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet) == 0;
-    }
-#endif
-  }
-  ~EchoOff() {
-    if (!active_) return;
-#ifdef _WIN32
-    SetConsoleMode(input_, saved_);
-#else
-    tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved_);
-#endif
-  }
-  EchoOff(const EchoOff&) = delete;
-  EchoOff& operator=(const EchoOff&) = delete;
-
- private:
-  bool active_ = false;
-#ifdef _WIN32
-  HANDLE input_ = nullptr;
-  DWORD saved_ = 0;
-#else
-  termios saved_{};
-#endif
-};
-
 class TerminalQuestions : public IQPUserQuestions {
  public:
   TQPDialogResult MessageDialog(TQPDialogKind, const std::u16string& text, uint32_t buttons) override {
     const std::string message = MessageForTerminal(qp::platform::Utf16ToUtf8(text));
-    if (!StdinIsTerminal()) return Unattended(message, buttons);
+    if (!qp::platform::terminal::StdinIsTerminal()) return Unattended(message, buttons);
 
     std::vector<const Choice*> offered;
     for (const Choice& choice : kChoices) {
@@ -137,14 +86,14 @@ class TerminalQuestions : public IQPUserQuestions {
   }
 
   bool PasswordDialog(const std::u16string& fileName, std::string& password) override {
-    if (!StdinIsTerminal()) return false;
+    if (!qp::platform::terminal::StdinIsTerminal()) return false;
     std::fprintf(stderr, "Password for \"%s\"\nEnter password: ",
                  EscapeControls(qp::platform::Utf16ToUtf8(fileName)).c_str());
     std::fflush(stderr);
     std::string line;
     bool got;
     {
-      EchoOff quiet;
+      qp::platform::terminal::EchoOff quiet;
       got = ReadLine(line);
     }
     std::fputs("\n", stderr);

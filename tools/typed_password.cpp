@@ -5,10 +5,7 @@
 #include <vector>
 
 #include "platform/platform.h"
-
-#ifdef _WIN32
-#include <windows.h>
-#endif
+#include "platform/terminal/terminal.h"
 
 namespace pf = qp::platform;
 
@@ -20,42 +17,23 @@ std::vector<std::pair<std::string, std::string>>& Forms() {
   return forms;
 }
 
-std::string ToAnsi(const std::u16string& text) {
+std::string ToEngine(const std::string& given, const std::u16string& text) {
+  // Bytes that do not decode are taken as being in the engine's code page already.
+  if (text.find(u'\uFFFD') != std::u16string::npos) return given;
   std::string ansi = pf::Utf16ToAnsi(text);
   std::string utf8 = pf::Utf16ToUtf8(text);
   if (ansi != utf8) Forms().emplace_back(ansi, std::move(utf8));
   return ansi;
 }
 
-// UTF-8 that survives the round trip through UTF-16 unchanged.
-bool IsUtf8(const std::string& bytes) { return pf::Utf16ToUtf8(pf::Utf8ToUtf16(bytes)) == bytes; }
-
 }  // namespace
 
 std::string PasswordFromTerminal(const std::string& typed) {
-#ifdef _WIN32
-  // The console hands over its input code page.
-  const UINT codePage = GetConsoleCP();
-  const int length = static_cast<int>(typed.size());
-  const int needed = MultiByteToWideChar(codePage, 0, typed.data(), length, nullptr, 0);
-  if (needed <= 0) return typed;
-  std::u16string text(static_cast<size_t>(needed), u'\0');
-  MultiByteToWideChar(codePage, 0, typed.data(), length, reinterpret_cast<wchar_t*>(text.data()), needed);
-  return ToAnsi(text);
-#else
-  return PasswordFromArgument(typed);
-#endif
+  return ToEngine(typed, pf::terminal::TypedText(typed));
 }
 
 std::string PasswordFromArgument(const std::string& argument) {
-#ifdef _WIN32
-  // The C runtime already gives the arguments in the ANSI code page.
-  ToAnsi(pf::AnsiToUtf16(argument));
-  return argument;
-#else
-  if (!IsUtf8(argument)) return argument;
-  return ToAnsi(pf::Utf8ToUtf16(argument));
-#endif
+  return ToEngine(argument, pf::terminal::ArgumentText(argument));
 }
 
 std::optional<std::string> OtherFormOf(const std::string& password) {

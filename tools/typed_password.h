@@ -8,10 +8,10 @@
 #include <optional>
 #include <string>
 
-// A password typed at the terminal, in the ANSI code page.
+// A password typed at the terminal, in the ANSI code page. For both: bytes that do not decode
+// (not UTF-8 on POSIX) are taken as being ANSI already and pass unchanged.
 std::string PasswordFromTerminal(const std::string& typed);
-// A password given on the command line, in the ANSI code page. On POSIX, bytes that are not
-// UTF-8 are taken as already being ANSI and pass unchanged.
+// A password given on the command line, in the ANSI code page.
 std::string PasswordFromArgument(const std::string& argument);
 // For a password that came through one of the two functions above: its other form (the
 // UTF-8 bytes for the ANSI ones and back), when the two differ.

@@ -269,7 +269,7 @@ void TQPDirManager::ReadExtraFields(TDirItem& item, int32_t index, uint16_t leng
     }
   }
   // Fewer than four bytes left over cannot hold a field; skip them.
-  if (consumed < length) ArchiveStream->Seek(length - consumed, SeekOrigin::Current);
+  if (consumed < length) ArchiveStream->Seek(length - consumed, qp::platform::SeekOrigin::Current);
 }
 
 void TQPDirManager::LocateArchiveStart(uint64_t endPosition) {

@@ -169,7 +169,7 @@ TQPDecodeResult TQPBaseArchiver::DecodeItemData(TQPStream& archive, TQPStream& d
   if (ReadFully(archive, raw, sizeof raw) != sizeof raw) return {TQPDecodeStatus::Truncated, 0};
   TLocalFileHeader local;
   local.Parse(raw);
-  archive.Seek(static_cast<int64_t>(local.NameLength) + local.ExtraLength, SeekOrigin::Current);
+  archive.Seek(static_cast<int64_t>(local.NameLength) + local.ExtraLength, qp::platform::SeekOrigin::Current);
 
   TQPDecodeJob job;
   job.Deflated = item.ActualMethod == kMethodDeflate;

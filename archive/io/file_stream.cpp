@@ -28,7 +28,7 @@ void TQPFileStream::DropBuffer() {
   if (bufferPos_ < bufferLen_) {
     // Put the OS position back where the caller believes it is.
     filePos_ -= static_cast<int64_t>(bufferLen_ - bufferPos_);
-    file_.Seek(filePos_, SeekOrigin::Begin);
+    file_.Seek(filePos_, qp::platform::SeekOrigin::Begin);
   }
   bufferPos_ = bufferLen_ = 0;
 }
@@ -76,12 +76,12 @@ size_t TQPFileStream::Write(const void* buffer, size_t count) {
   return written > 0 ? static_cast<size_t>(written) : 0;
 }
 
-int64_t TQPFileStream::Seek(int64_t offset, SeekOrigin origin) {
+int64_t TQPFileStream::Seek(int64_t offset, qp::platform::SeekOrigin origin) {
   int64_t logical = filePos_ - static_cast<int64_t>(bufferLen_ - bufferPos_);
   int64_t target;
   switch (origin) {
-    case SeekOrigin::Begin: target = offset; break;
-    case SeekOrigin::Current: target = logical + offset; break;
+    case qp::platform::SeekOrigin::Begin: target = offset; break;
+    case qp::platform::SeekOrigin::Current: target = logical + offset; break;
     default: target = Size() + offset; break;
   }
   if (target < 0) throw EStreamError("Stream seek error");
@@ -93,7 +93,7 @@ int64_t TQPFileStream::Seek(int64_t offset, SeekOrigin origin) {
     return target;
   }
   bufferPos_ = bufferLen_ = 0;
-  int64_t result = file_.Seek(target, SeekOrigin::Begin);
+  int64_t result = file_.Seek(target, qp::platform::SeekOrigin::Begin);
   if (result < 0) throw EStreamError("Stream seek error");
   filePos_ = result;
   return result;

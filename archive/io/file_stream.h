@@ -19,7 +19,7 @@ class TQPFileStream : public TQPStream {
 
   size_t Read(void* buffer, size_t count) override;
   size_t Write(const void* buffer, size_t count) override;
-  int64_t Seek(int64_t offset, SeekOrigin origin) override;
+  int64_t Seek(int64_t offset, qp::platform::SeekOrigin origin) override;
   int64_t Size() override;
 
   bool Flush();

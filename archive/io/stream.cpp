@@ -47,9 +47,9 @@ size_t TQPMemoryStream::Write(const void* buffer, size_t count) {
   return count;
 }
 
-int64_t TQPMemoryStream::Seek(int64_t offset, SeekOrigin origin) {
-  int64_t base = origin == SeekOrigin::Begin     ? 0
-                 : origin == SeekOrigin::Current ? static_cast<int64_t>(position_)
+int64_t TQPMemoryStream::Seek(int64_t offset, qp::platform::SeekOrigin origin) {
+  int64_t base = origin == qp::platform::SeekOrigin::Begin     ? 0
+                 : origin == qp::platform::SeekOrigin::Current ? static_cast<int64_t>(position_)
                                                  : static_cast<int64_t>(data_.size());
   int64_t target = base + offset;
   if (target < 0) throw EStreamError("Stream seek error");

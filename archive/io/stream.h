@@ -12,7 +12,6 @@
 
 #include "platform/platform.h"
 
-using qp::platform::SeekOrigin;
 
 // A read or write that could not move every byte it was asked to. The directory reader
 // takes it as "the archive ends here" and rebuilds; elsewhere it fails the item.
@@ -43,11 +42,11 @@ class TQPStream {
   // failure raises EStreamIOError.
   virtual size_t Write(const void* buffer, size_t count) = 0;
   // Returns the new position; raises EStreamError when the target is not reachable.
-  virtual int64_t Seek(int64_t offset, SeekOrigin origin) = 0;
+  virtual int64_t Seek(int64_t offset, qp::platform::SeekOrigin origin) = 0;
   virtual int64_t Size() = 0;
 
-  int64_t Position() { return Seek(0, SeekOrigin::Current); }
-  void SetPosition(int64_t position) { Seek(position, SeekOrigin::Begin); }
+  int64_t Position() { return Seek(0, qp::platform::SeekOrigin::Current); }
+  void SetPosition(int64_t position) { Seek(position, qp::platform::SeekOrigin::Begin); }
   void ReadBuffer(void* buffer, size_t count);
   void WriteBuffer(const void* buffer, size_t count);
   // Copies `count` bytes from `source` at its position; returns the bytes copied.
@@ -61,7 +60,7 @@ class TQPMemoryStream : public TQPStream {
 
   size_t Read(void* buffer, size_t count) override;
   size_t Write(const void* buffer, size_t count) override;
-  int64_t Seek(int64_t offset, SeekOrigin origin) override;
+  int64_t Seek(int64_t offset, qp::platform::SeekOrigin origin) override;
   int64_t Size() override { return static_cast<int64_t>(data_.size()); }
 
   const std::vector<uint8_t>& Data() const { return data_; }

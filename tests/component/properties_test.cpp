@@ -1,6 +1,5 @@
 // The component's published properties: constructor defaults, the setters with rules, the
 // option objects and their assignment, and the in-memory switch.
-#include <clocale>
 #include <stdexcept>
 
 #include <gtest/gtest.h>
@@ -72,17 +71,6 @@ TEST(ComponentProperties, CompressionModeAndLevelAreCoupled) {
     EXPECT_EQ(a.GetCompressionMode(), l.mode);
     EXPECT_EQ(a.GetCompressionMethod(), l.mode > 0 ? 8 : 0);
   }
-}
-
-TEST(ComponentProperties, CurrentVersionIgnoresLocaleAndWrites) {
-  // A locale with a decimal comma, where one is installed.
-  const char* previous = std::setlocale(LC_ALL, nullptr);
-  const std::string saved = previous ? previous : "C";
-  std::setlocale(LC_ALL, "de_DE.UTF-8");
-  TQuillpack a(nullptr);
-  a.SetCurrentVersion(u"1.00");
-  EXPECT_EQ(a.GetCurrentVersion(), u"6.94 ");
-  std::setlocale(LC_ALL, saved.c_str());
 }
 
 TEST(ComponentProperties, SpanningOptionsSizes) {

@@ -14,7 +14,7 @@ source_dir=$2
 quillpack=$bin_dir/quillpack
 corpus=$source_dir/../shared/corpus
 [ -x "$quillpack" ] || { echo "no quillpack in $bin_dir" >&2; exit 1; }
-command -v unzip >/dev/null || { echo "unzip not installed: skipped"; exit 0; }
+command -v unzip >/dev/null || { echo "unzip not installed: skipped"; exit 77; }
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/qp-diff.XXXXXX")
 trap 'chmod -R u+w "$work" 2>/dev/null; rm -rf "$work"' EXIT

@@ -8,7 +8,7 @@ src=$2
 corpus="$src/../shared/corpus"
 if [ ! -d "$corpus" ] || ! command -v unzip >/dev/null; then
   echo "SKIP: no corpus or no unzip"
-  exit 0
+  exit 77
 fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -7,7 +7,7 @@ set -uo pipefail
 bin=$1
 if ! command -v zip >/dev/null; then
   echo "SKIP: no zip"
-  exit 0
+  exit 77
 fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

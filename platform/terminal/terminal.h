@@ -1,0 +1,36 @@
+// The console a command-line program runs in: whether its input and error output are
+// terminals, and turning off the echo of typed input. Only the command-line tool links this;
+// nothing in the engine knows a terminal exists.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace qp::platform::terminal {
+
+bool StdinIsTerminal();
+bool StderrIsTerminal();
+
+// A line typed at the terminal, as UTF-16: the terminal's UTF-8 on POSIX, the console's input
+// code page on Windows. Bytes that do not decode become U+FFFD.
+std::u16string TypedText(std::string_view typed);
+// A command-line argument as UTF-16: UTF-8 on POSIX, the ANSI code page in which the C
+// runtime hands arguments over on Windows. Bytes that do not decode become U+FFFD.
+std::u16string ArgumentText(std::string_view argument);
+
+// While it lives, what is typed on the terminal is not shown (for passwords). Without a
+// terminal it does nothing.
+class EchoOff {
+ public:
+  EchoOff();
+  ~EchoOff();
+  EchoOff(const EchoOff&) = delete;
+  EchoOff& operator=(const EchoOff&) = delete;
+
+ private:
+  struct Saved;  // the console mode to restore, in the system's own form
+  std::unique_ptr<Saved> saved_;
+};
+
+}  // namespace qp::platform::terminal
