@@ -207,13 +207,15 @@ TQPDecodeResult TQPBaseArchiver::DecodeItemData(TQPStream& archive, TQPStream& d
     job.CompressedSize = *payload;
   }
 
-  // The run's inflater when there is one, else one for this call only.
+  // The run's inflater and decrypt-ahead worker when there is a run, else ones for this call.
   std::unique_ptr<TQPInflater> own;
   TQPInflater& inflater = run ? run->Inflater : *(own = std::make_unique<TQPInflater>());
+  std::unique_ptr<TQPDecryptAhead> ownAhead;
+  TQPDecryptAhead& decryptAhead = run ? run->DecryptAhead : *(ownAhead = std::make_unique<TQPDecryptAhead>());
   TQPComponentSink sink(*this, destination, run, item);
   TQPNoDecryption plain;
   std::optional<TQPItemDecryption> decrypting;
   if (crypt) decrypting.emplace(*crypt, source);
   IQPDecryptStage& decrypt = decrypting ? static_cast<IQPDecryptStage&>(*decrypting) : plain;
-  return TQPItemDecoder(inflater).Decode(job, source, decrypt, sink);
+  return TQPItemDecoder(inflater, &decryptAhead).Decode(job, source, decrypt, sink);
 }

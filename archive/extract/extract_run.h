@@ -7,6 +7,7 @@
 #include <string>
 
 #include "archive/component/types.h"
+#include "archive/extract/decrypt_ahead.h"
 #include "archive/extract/inflater.h"
 
 struct TQPExtractRun {
@@ -18,6 +19,8 @@ struct TQPExtractRun {
   // The decoder's buffers (and its inflate-ahead thread), kept for every item of the run so
   // that memory stays fixed and small items pay no allocation.
   TQPInflater Inflater;
+  // The second input buffer and thread that decrypt the next block of an encrypted item.
+  TQPDecryptAhead DecryptAhead;
   // The last destination folder made sure of: items arrive folder by folder.
   std::u16string LastEnsuredDir;
 };

@@ -167,21 +167,28 @@ TEST_F(EncryptedItems, DamagedOrTamperedDataFailsWithError8AndKeepsNothing) {
 
 TEST_F(EncryptedItems, ArchiveEndingInsideTheEncryptedDataFailsWithError8) {
   // No directory: the items are rebuilt from their local headers, and the junk in front keeps
-  // the file longer than the item claims to be.
-  ZipEntry e = Encrypted("cut.txt", TextLike(300000, 8), "pw", 3, false);
-  const std::string whole = ZipBuilder().Prefix(std::string(400000, 'j')).Add(e).OmitEndRecord().Build();
-  const size_t data = 400000 + 30 + 7 + 11;
-  for (const size_t cut : {data + 5, data + 18 + 100000, data + 18 + 300000 + 4}) {
-    SCOPED_TRACE(cut);
-    arc_.CloseArchive();
-    Open(whole.substr(0, cut));
-    ASSERT_EQ(arc_.ItemCount(), 1);
-    arc_.SetPassword("pw");
-    failures.clear();
-    CountFailures();
-    ExtractAll();
-    EXPECT_EQ(failures, std::vector<int32_t>{8});
-    EXPECT_FALSE(Exists("cut.txt"));
+  // the file longer than the item claims to be. Three blocks of data, so that the end can
+  // also come inside the block that is read and decrypted ahead.
+  constexpr size_t kSize = 2500000, kPrefix = 3000000;
+  for (const uint8_t strength : {uint8_t{0}, uint8_t{3}}) {
+    const ZipEntry e = Encrypted("cut.txt", TextLike(kSize, 8), "pw", strength, false);
+    const std::string whole = ZipBuilder().Prefix(std::string(kPrefix, 'j')).Add(e).OmitEndRecord().Build();
+    const size_t data = kPrefix + 30 + 7 + (strength ? 11 : 0), header = strength ? 18 : 12;
+    // In the encryption header, the first block, the block read ahead, the data's last byte
+    // (classic) or the authentication code (AES).
+    const size_t last = strength ? data + header + kSize + 4 : data + header + kSize - 1;
+    for (const size_t cut : {data + 5, data + header + 100000, data + header + 1500000, last}) {
+      SCOPED_TRACE(cut);
+      arc_.CloseArchive();
+      Open(whole.substr(0, cut));
+      ASSERT_EQ(arc_.ItemCount(), 1);
+      arc_.SetPassword("pw");
+      failures.clear();
+      CountFailures();
+      ExtractAll();
+      EXPECT_EQ(failures, std::vector<int32_t>{8});
+      EXPECT_FALSE(Exists("cut.txt"));
+    }
   }
 }
 
