@@ -8,6 +8,7 @@
 #include <random>
 
 #include "tests/crypt/crypt_test_util.h"
+#include "tests/support/peer_writer.h"
 
 #ifndef _WIN32
 
@@ -30,17 +31,10 @@ class PeerArchives : public testing::Test {
     content_ = Content();
     dir_.Write("data.txt", content_);
   }
-  // Runs a writer in the scratch folder and returns the archive it made. The commands keep
-  // their standard output quiet themselves, since one of them writes the archive there.
+  // Runs a writer in the scratch folder and returns the archive it made.
   std::string Make(const std::string& tool, const std::string& command, const std::string& archive) {
-    if (std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) != 0) {
-      skipped_ = true;
-      return {};
-    }
-    const std::string line = "cd '" + dir_.path() + "' && rm -f " + archive + " && " + command + " 2>/dev/null";
-    EXPECT_EQ(std::system(line.c_str()), 0) << command;
-    std::string bytes = ReadFileBytes(dir_.path() + "/" + archive);
-    EXPECT_FALSE(bytes.empty()) << command;
+    std::string bytes = writer_.Make(tool, command, archive);
+    skipped_ = skipped_ || writer_.Missing();
     return bytes;
   }
   // The right password opens the item to the original bytes; a wrong one is refused at the
@@ -64,6 +58,7 @@ class PeerArchives : public testing::Test {
   }
 
   ScratchDir dir_;
+  PeerWriter writer_{dir_};
   std::string content_;
   bool skipped_ = false;
 };
