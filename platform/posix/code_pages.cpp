@@ -172,14 +172,12 @@ std::string Utf16ToAnsi(std::u16string_view text) {
   const ByteTable& table = AnsiTable();
   std::string out;
   out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    const char16_t c = text[i];
+  // One byte per UTF-16 unit, as Windows converts: a surrogate pair becomes "??".
+  for (const char16_t c : text) {
     int found = c < 0x80 ? c : -1;
     for (int b = 0x80; b < 256 && found < 0; ++b) {
       if (table[b] == c) found = b;
     }
-    // A surrogate pair is one character, so it becomes one '?'.
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) ++i;
     out.push_back(static_cast<char>(found < 0 ? '?' : found));
   }
   return out;
