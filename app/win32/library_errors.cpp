@@ -42,7 +42,7 @@ void __throw_runtime_error(const char* message) { throw TLibraryError(message); 
 void __throw_range_error(const char* message) { throw TLibraryError(message); }
 void __throw_overflow_error(const char* message) { throw TLibraryError(message); }
 void __throw_underflow_error(const char* message) { throw TLibraryError(message); }
-// std::__throw_system_error stays the library's: the engine's decrypt-ahead thread needs the
-// library's error categories, which live in the same object.
+// Threads and locks that the system refuses (out of resources).
+void __throw_system_error(int) { throw TLibraryError("The system refused a thread or lock"); }
 
 }  // namespace std

@@ -57,7 +57,7 @@ TAESCryptoTransform::TAESCryptoTransform(int keyBits, uint16_t actualMethod, uin
       actualMethod_(actualMethod),
       keyBits_(keyBits) {
   if (keyBits != 128 && keyBits != 192 && keyBits != 256)
-    throw std::invalid_argument("AES key length must be 128, 192 or 256 bits");
+    throw ECryptoError("AES key length must be 128, 192 or 256 bits");
 }
 
 TAESCryptoTransform::~TAESCryptoTransform() { Reset(); }
@@ -173,7 +173,7 @@ void TAESCryptoTransform::SetEncryptionHeader(std::span<const uint8_t> header) {
   keyLength_ = static_cast<uint16_t>(keyBits_ / 8);
   const size_t saltLength = keyLength_ / 2;
   if (header.size() != saltLength + kAesVerifierSize)
-    throw std::invalid_argument("AES encryption header has the wrong size");
+    throw ECryptoError("AES encryption header has the wrong size");
   Wipe(salt_);
   salt_.assign(header.begin(), header.begin() + static_cast<ptrdiff_t>(saltLength));
   keyGenerator_ = TPBKDF2::CreateWithSalt(password_, kAesIterations, static_cast<int>(saltLength), salt_.data());
@@ -197,7 +197,7 @@ void TAESCryptoTransform::ReadAuthenticationCode(TQPStream& stream) {
 }
 
 void TAESCryptoTransform::SetAuthenticationCode(std::span<const uint8_t> code) {
-  if (code.size() != authCodeSize_) throw std::invalid_argument("AES authentication code has the wrong size");
+  if (code.size() != authCodeSize_) throw ECryptoError("AES authentication code has the wrong size");
   authCode_.assign(code.begin(), code.end());
 }
 

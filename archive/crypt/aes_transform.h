@@ -29,7 +29,7 @@ int AesKeyBits(TQPCryptoAlgorithm algorithm);
 
 class TAESCryptoTransform : public TQPCryptoTransform {
  public:
-  // keyBits must be 128, 192 or 256 (std::invalid_argument otherwise).
+  // keyBits must be 128, 192 or 256 (ECryptoError otherwise).
   TAESCryptoTransform(int keyBits, uint16_t actualMethod, uint16_t vendorVersion);
   ~TAESCryptoTransform() override;
 
@@ -60,7 +60,7 @@ class TAESCryptoTransform : public TQPCryptoTransform {
   TExtraBlock GetExtraField() override;
 
   // The header and the stored code from bytes already read: the stream operations above
-  // read into a buffer and call these. Each takes exactly its size (std::invalid_argument).
+  // read into a buffer and call these. Each takes exactly its size (ECryptoError).
   void SetEncryptionHeader(std::span<const uint8_t> header);
   void SetAuthenticationCode(std::span<const uint8_t> code);
 

@@ -1,5 +1,7 @@
 #include "archive/crypt/decrypt_stage.h"
 
+#include "crypto/cipher_exception.h"
+
 #include <stdexcept>
 
 #include "archive/crypt/aes_transform.h"
@@ -31,7 +33,7 @@ class ClassicStage : public TItemDecryptStage {
     return ready_;
   }
   void DecryptInPlace(std::span<uint8_t> data) override {
-    if (!ready_) throw std::logic_error("decrypting before the password was checked");
+    if (!ready_) throw ECryptoError("decrypting before the password was checked");
     DecryptClassicBytes(keys_, data.data(), data.size());
   }
   bool Verify(std::span<const uint8_t>) override { return true; }
@@ -65,7 +67,7 @@ class AesStage : public TItemDecryptStage {
     return ready_;
   }
   void DecryptInPlace(std::span<uint8_t> data) override {
-    if (!ready_) throw std::logic_error("decrypting before the password was checked");
+    if (!ready_) throw ECryptoError("decrypting before the password was checked");
     transform_.DecryptBuffer(data.data(), 0, data.data(), 0, data.size());
   }
   bool Verify(std::span<const uint8_t> trailer) override {

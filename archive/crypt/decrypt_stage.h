@@ -62,7 +62,7 @@ class TItemDecryptStage {
   // afresh, so the same header can be checked again with another password.
   virtual bool CheckPassword(std::span<const uint8_t> header, const std::string& password) = 0;
   // Decrypts the next bytes of the data, continuing from the previous call; blocks may have
-  // any length. Only after a CheckPassword that returned true (std::logic_error otherwise).
+  // any length. Only after a CheckPassword that returned true (ECryptoError otherwise).
   virtual void DecryptInPlace(std::span<uint8_t> data) = 0;
   // After the last block, with the TrailerSize() bytes that follow the data: false when the
   // authentication code does not match or the trailer is short. The traditional scheme has

@@ -2,6 +2,8 @@
 // cut short, and decryption that continues across blocks from the keys the check left.
 #include <gtest/gtest.h>
 
+#include "crypto/cipher_exception.h"
+
 #include "archive/crypt/classic_keys.h"
 #include "archive/crypt/decrypt_stage.h"
 #include "archive/format/records.h"
@@ -79,7 +81,7 @@ TEST(ClassicScheme, HeaderCutShortIsDamagedData) {
   EXPECT_THROW(stage->CheckPassword(std::span(item).first(11), "pw"), EStreamError);
   // No decrypting before a password has passed.
   uint8_t byte = 0;
-  EXPECT_THROW(stage->DecryptInPlace({&byte, 1}), std::logic_error);
+  EXPECT_THROW(stage->DecryptInPlace({&byte, 1}), ECryptoError);
   EXPECT_TRUE(stage->CheckPassword(item, "pw"));
   EXPECT_EQ(stage->PayloadSize(11), std::nullopt);
   EXPECT_EQ(stage->PayloadSize(12), 0u);
