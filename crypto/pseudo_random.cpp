@@ -1,17 +1,16 @@
 #include "crypto/pseudo_random.h"
 
 #include <atomic>
+
+#if defined(__i386__) || defined(__x86_64__)
+#include <x86intrin.h>
+#else
 #include <chrono>
-#include <mutex>
+#endif
 
 namespace {
 
 std::atomic<RandomSeedSource> g_seedSource{nullptr};
-
-std::mutex& GeneratorLock() {
-  static std::mutex lock;
-  return lock;
-}
 
 // splitmix64: small, and enough for provisional salts, which are replaced before use.
 uint64_t NextRandom(uint64_t& state) {
@@ -24,7 +23,13 @@ uint64_t NextRandom(uint64_t& state) {
 }  // namespace
 
 uint64_t DefaultRandomSeed() {
+#if defined(__i386__) || defined(__x86_64__)
+  // The processor's time-stamp counter: as fine-grained as any clock, and read without a call
+  // into the C++ library's clocks, which on Windows bring a thread emulation layer along.
+  return __rdtsc();
+#else
   return static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+#endif
 }
 
 void SetRandomSeedSource(RandomSeedSource source) { g_seedSource.store(source); }
@@ -32,7 +37,6 @@ void SetRandomSeedSource(RandomSeedSource source) { g_seedSource.store(source); 
 void FillRandomBelow255(uint8_t* out, size_t length) {
   const RandomSeedSource source = g_seedSource.load();
   const uint64_t seed = source ? source() : DefaultRandomSeed();
-  std::lock_guard<std::mutex> guard(GeneratorLock());
   uint64_t state = seed;
   for (size_t i = 0; i < length; ++i) {
     // Rejection keeps the 255 values equally likely.

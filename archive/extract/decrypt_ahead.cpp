@@ -6,13 +6,13 @@
 #include "archive/extract/inflater.h"
 
 TQPDecryptAhead::~TQPDecryptAhead() {
-  if (!worker_.joinable()) return;
+  if (!worker_.Running()) return;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<qp::platform::Mutex> lock(mutex_);
     quit_ = true;
   }
-  changed_.notify_all();
-  worker_.join();
+  changed_.NotifyAll();
+  worker_.Join();
 }
 
 uint8_t* TQPDecryptAhead::Spare() {
@@ -22,27 +22,37 @@ uint8_t* TQPDecryptAhead::Spare() {
 
 void TQPDecryptAhead::Start(IQPDecryptStage& stage, uint8_t* data, size_t count) {
   Wait();
-  if (!worker_.joinable()) worker_ = std::thread(&TQPDecryptAhead::WorkerLoop, this);
+  if (!worker_.Running() &&
+      !worker_.Start([](void* self) { static_cast<TQPDecryptAhead*>(self)->WorkerLoop(); }, this)) {
+    // No second thread to be had: decrypt here, and let Wait pass on a failure as it would
+    // one raised on the worker.
+    try {
+      stage.Transform(data, count);
+    } catch (...) {
+      failure_ = std::current_exception();
+    }
+    return;
+  }
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<qp::platform::Mutex> lock(mutex_);
     stage_ = &stage;
     data_ = data;
     count_ = count;
     pending_ = true;
   }
-  changed_.notify_all();
+  changed_.NotifyAll();
 }
 
 void TQPDecryptAhead::Wait() {
-  std::unique_lock<std::mutex> lock(mutex_);
-  changed_.wait(lock, [this] { return !pending_; });
+  std::unique_lock<qp::platform::Mutex> lock(mutex_);
+  changed_.Wait(lock, [this] { return !pending_; });
   if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
 }
 
 void TQPDecryptAhead::WorkerLoop() {
-  std::unique_lock<std::mutex> lock(mutex_);
+  std::unique_lock<qp::platform::Mutex> lock(mutex_);
   for (;;) {
-    changed_.wait(lock, [this] { return quit_ || pending_; });
+    changed_.Wait(lock, [this] { return quit_ || pending_; });
     if (quit_) return;
     IQPDecryptStage* stage = stage_;
     uint8_t* data = data_;
@@ -57,6 +67,6 @@ void TQPDecryptAhead::WorkerLoop() {
     lock.lock();
     failure_ = failure;
     pending_ = false;
-    changed_.notify_all();
+    changed_.NotifyAll();
   }
 }

@@ -5,15 +5,14 @@
 // questions stay on the caller's thread. Kept for every item of a run, like the inflater.
 #pragma once
 
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <exception>
 #include <memory>
 #include <mutex>
-#include <thread>
 
 #include "archive/extract/decrypt_stage.h"
+#include "platform/threads.h"
 
 class TQPDecryptAhead {
  public:
@@ -35,10 +34,10 @@ class TQPDecryptAhead {
   void WorkerLoop();
 
   std::unique_ptr<uint8_t[]> spare_;
-  std::thread worker_;
+  qp::platform::Thread worker_;
   // Guarded by mutex_.
-  std::mutex mutex_;
-  std::condition_variable changed_;
+  qp::platform::Mutex mutex_;
+  qp::platform::Condition changed_;
   IQPDecryptStage* stage_ = nullptr;
   uint8_t* data_ = nullptr;
   size_t count_ = 0;

@@ -2,13 +2,13 @@
 #include "archive/extract/item_decoder.h"
 
 #include <algorithm>
-#include <thread>
 #include <utility>
 
 #include "archive/extract/decrypt_ahead.h"
 #include "archive/extract/inflater.h"
 #include "archive/format/crc32.h"
 #include "archive/io/stream.h"
+#include "platform/threads.h"
 
 namespace {
 
@@ -19,7 +19,7 @@ constexpr size_t kStoredPiece = 0xFFFF;
 constexpr uint64_t kAheadThreshold = 2 * TQPInflater::kOutputChunk;
 
 bool CanInflateAhead() {
-  static const bool multiCore = std::thread::hardware_concurrency() > 1;
+  static const bool multiCore = qp::platform::ProcessorCount() > 1;
   return multiCore;
 }
 
