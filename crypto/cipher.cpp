@@ -54,13 +54,13 @@ void TCipher::CheckInitialized() const {
 
 void TCipher::BeginAction(int action) {
   CheckInitialized();
-  if (action == paWipe) throw std::runtime_error("Not implemented 12");
+  if (action == paWipe) throw ECryptoError("Not implemented 12");
   if (action != paCalcMAC) ResetChaining();
   TProtection::BeginAction(action);
 }
 
 void TCipher::EndAction(int action) {
-  if (action == paWipe) throw std::runtime_error("Not implemented 12");
+  if (action == paWipe) throw ECryptoError("Not implemented 12");
   if (action != paCalcMAC) ResetChaining();
   TProtection::EndAction(action);
 }
@@ -94,7 +94,7 @@ void TCipher::FinishInit(const void* vector) {
 
 TCipherContext TCipher::QueryContext() const { return TCipherContext{}; }
 
-void TCipher::SelfTest() { throw std::runtime_error("Not implemented 14"); }
+void TCipher::SelfTest() { throw ECryptoError("Not implemented 14"); }
 
 void TCipher::EncodeBlock(void*) {}
 

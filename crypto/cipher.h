@@ -63,7 +63,7 @@ class TCipher : public TProtection {
   // vector block in place; copies it into the feedback register; sets the initialised flag.
   virtual void FinishInit(const void* vector);
   virtual TCipherContext QueryContext() const;
-  // Raises "Not implemented 14" (std::runtime_error).
+  // Raises "Not implemented 14" (ECryptoError).
   virtual void SelfTest();
   virtual void EncodeBlock(void* block);
   virtual void DecodeBlock(void* block);

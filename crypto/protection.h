@@ -34,7 +34,9 @@ class TProtection {
   TProtection(const TProtection&) = delete;
   TProtection& operator=(const TProtection&) = delete;
 
-  // The virtual operations, in their slot order 0-6.
+  // The virtual operations, in their slot order; the stream, file and string forms below are
+  // plain members, since nothing overrides them and, virtual, they would bring iostreams and
+  // the file-system library into every program that holds a cipher (the self-extractor).
   virtual void BeginAction(int action);
   virtual void EndAction(int action);
   virtual void ProcessChunk(void* buffer, size_t size, int action);
@@ -42,16 +44,13 @@ class TProtection {
   // in chunks between BeginAction and EndAction, writes them to destination, and reports
   // progress. Source and destination may be the same stream (same stream buffer): each chunk
   // is then written back where it was read. Returns the bytes processed.
-  virtual int64_t ProcessStream(std::istream& source, std::ostream& destination, int action,
-                                int64_t size = -1);
+  int64_t ProcessStream(std::istream& source, std::ostream& destination, int action, int64_t size = -1);
   // Transforms a file. When the destination name is blank or equals the source name
   // (case-insensitively) the file is transformed in place. Throws std::runtime_error when a
   // file cannot be opened.
-  virtual void ProcessFile(const std::filesystem::path& source,
-                           const std::filesystem::path& destination, int action);
+  void ProcessFile(const std::filesystem::path& source, const std::filesystem::path& destination, int action);
   // Transforms a byte string; the encoded side is in the given text format (copy when none).
-  virtual std::string ProcessString(const std::string& text, int action,
-                                    const TStringFormat* format = nullptr);
+  std::string ProcessString(const std::string& text, int action, const TStringFormat* format = nullptr);
   // BeginAction, ProcessChunk, EndAction; returns size.
   virtual size_t ProcessBuffer(void* buffer, size_t size, int action);
 

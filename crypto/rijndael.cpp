@@ -179,7 +179,7 @@ TCipher_Rijndael::TCipher_Rijndael(const void* key, int keyLength, const void* v
   if (key) InitKey(key, keyLength, vector);
 }
 
-void TCipher_Rijndael::SelfTest() { throw std::runtime_error("Not implemented 20"); }
+void TCipher_Rijndael::SelfTest() { throw ECryptoError("Not implemented 20"); }
 
 void TCipher_Rijndael::Init(const void* key, int keyLength, const void* vector) {
   Wipe();

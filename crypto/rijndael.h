@@ -20,7 +20,7 @@ class TCipher_Rijndael : public TCipher {
   static TCipherContext Context() { return TCipherContext{16, 32, 480}; }
 
   TCipherContext QueryContext() const override { return Context(); }
-  // Raises "Not implemented 20" (std::runtime_error).
+  // Raises "Not implemented 20" (ECryptoError).
   void SelfTest() override;
   void EncodeBlock(void* block) override;
   void DecodeBlock(void* block) override;

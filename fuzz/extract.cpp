@@ -3,51 +3,20 @@
 // fail through EQPException, and nothing may appear outside the scratch folder's "out".
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <string>
 
 #include "archive/component/archiver.h"
 #include "archive/component/exception.h"
-#include "platform/platform.h"
-
-namespace {
+#include "extraction_scratch.h"
 
 namespace fs = std::filesystem;
-
-const fs::path& Scratch() {
-  static const fs::path root = [] {
-    fs::path p = fs::temp_directory_path() / ("qp-fuzz-extract-" + std::to_string(qp::platform::HighResCounter()));
-    fs::create_directories(p);
-    return p;
-  }();
-  // The fuzzer ends through exit(): leave no scratch folder behind.
-  static const bool cleanupRegistered = [] {
-    std::atexit([] {
-      std::error_code ignored;
-      fs::remove_all(root, ignored);
-    });
-    return true;
-  }();
-  (void)cleanupRegistered;
-  return root;
-}
-
-std::u16string EnginePath(const fs::path& p) {
-  std::u16string s = qp::platform::Utf8ToUtf16(p.string());
-  for (char16_t& c : s)
-    if (c == u'/') c = u'\\';
-  return s;
-}
-
-}  // namespace
+using extraction_scratch::EnginePath;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const fs::path root = Scratch();
+  const fs::path root = extraction_scratch::Root("qp-fuzz-extract");
   const fs::path archive = root / "input.zip";
   const fs::path out = root / "out";
-  std::ofstream(archive, std::ios::binary).write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+  extraction_scratch::WriteInput(archive, data, size);
 
   {
     TQuillpack arc(nullptr);
@@ -72,12 +41,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   // Only the input and the destination may exist in the scratch folder.
-  for (const auto& entry : fs::directory_iterator(root)) {
-    if (entry.path() != archive && entry.path() != out) std::abort();
-  }
-  std::error_code ignored;
-  for (const auto& e : fs::recursive_directory_iterator(out, ignored))
-    fs::permissions(e.path(), fs::perms::owner_all, fs::perm_options::add, ignored);
-  fs::remove_all(out, ignored);
+  extraction_scratch::CheckAndClear(root, archive, out);
   return 0;
 }

@@ -159,6 +159,9 @@ std::u16string ExecutablePath();
 // surrogates become U+FFFD.
 std::string OemToAnsi(std::string_view oem);
 std::u16string AnsiToUtf16(std::string_view ansi);
+// The reverse, one byte per UTF-16 unit: characters the ANSI code page lacks become the
+// system's best fit on Windows and '?' on POSIX (a surrogate pair gives "??" on both).
+std::string Utf16ToAnsi(std::u16string_view text);
 std::u16string Utf8ToUtf16(std::string_view utf8);
 std::string Utf16ToUtf8(std::u16string_view text);
 

@@ -15,6 +15,7 @@
 #include "tools/selection.h"
 #include "tools/terminal_questions.h"
 #include "tools/terminal_text.h"
+#include "tools/typed_password.h"
 
 namespace {
 
@@ -56,7 +57,7 @@ int RunExtract(const std::vector<std::string>& args) {
   archiver.FileName = EnginePath(words.archive);
   archiver.BaseDir = EnginePath(words.values["-d"]);
   archiver.Options().OverwriteMode = mode;
-  if (words.values.count("-p")) archiver.SetPassword(words.values["-p"]);
+  if (words.values.count("-p")) archiver.SetPassword(PasswordFromArgument(words.values["-p"]));
 
   ProgressBar bar;
   int failed = 0;

@@ -4,6 +4,7 @@
 // except that a failed item is reported on stderr and skipped, so the run goes on.
 #include "tools/terminal_questions.h"
 #include "tools/terminal_text.h"
+#include "tools/typed_password.h"
 
 #include <cstdio>
 #include <string>
@@ -98,7 +99,7 @@ class TerminalQuestions : public IQPUserQuestions {
     std::fputs("\n", stderr);
     // An empty answer or the end of the input is the Cancel button: the item is skipped.
     if (!got || line.empty()) return false;
-    password = line;
+    password = PasswordFromTerminal(line);
     return true;
   }
 

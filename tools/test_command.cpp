@@ -14,6 +14,7 @@
 #include "tools/counting_archiver.h"
 #include "tools/progress_bar.h"
 #include "tools/selection.h"
+#include "tools/typed_password.h"
 #include "tools/terminal_questions.h"
 #include "tools/terminal_text.h"
 
@@ -48,7 +49,7 @@ int RunTest(const std::vector<std::string>& args) {
   const bool terminal = qp::platform::terminal::StdoutIsTerminal();
   CountingArchiver archiver;
   archiver.FileName = EnginePath(words.archive);
-  if (words.values.count("-p")) archiver.SetPassword(words.values["-p"]);
+  if (words.values.count("-p")) archiver.SetPassword(PasswordFromArgument(words.values["-p"]));
 
   ProgressBar bar;
   int failed = 0;

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,7 @@
 
 struct TQPExtractRun;
 struct TQPDecodeResult;
+class TItemDecryptStage;
 
 using TQPStringList = std::vector<std::u16string>;
 
@@ -169,11 +171,16 @@ class TQPBaseArchiver : public TComponent, protected TQPDirManagerOwner {
 
   // ----- decoding (decode_item.cpp) -----
   // Decodes item `index` into `destination`, with the progress events of `run` when there is
-  // one, and raises what a failure calls for. A cancel is no failure: it is left in the run.
-  void DecodeItemInto(int32_t index, TQPStream& destination, TQPExtractRun* run);
+  // one, and raises what a failure calls for. False when nothing is to be kept although
+  // nothing failed: the run was cancelled (left in the run) or the item was skipped for want
+  // of a password.
+  bool DecodeItemInto(int32_t index, TQPStream& destination, TQPExtractRun* run);
   // Makes the volume that holds the item's local header current.
   void SelectVolumeOf(const TDirItem& item);
   TQPDecodeResult DecodeItemData(TQPStream& archive, TQPStream& destination, TDirItem& item, TQPExtractRun* run);
+  // The password loop (password_loop.cpp): true once a password opens the item's encryption
+  // `header`, false when the item is to be skipped. Never raises for a wrong password.
+  bool OpenWithPassword(TItemDecryptStage& stage, std::span<const uint8_t> header, const std::u16string& storedName);
 
   // ----- state -----
   std::u16string rememberedCurrentDir_;

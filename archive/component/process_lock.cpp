@@ -4,14 +4,13 @@
 // taken from the platform's high-resolution counter.
 #include "archive/component/process_lock.h"
 
-#include <mutex>
-
 #include "crypto/pseudo_random.h"
 #include "platform/platform.h"
+#include "platform/threads.h"
 
 namespace {
-std::recursive_mutex& Lock() {
-  static std::recursive_mutex lock;
+qp::platform::RecursiveMutex& Lock() {
+  static qp::platform::RecursiveMutex lock;
   return lock;
 }
 

@@ -10,6 +10,7 @@
 #include "archive/component/exception.h"
 #include "archive/format/little_endian.h"
 #include "archive/format/names.h"
+#include "archive/crypt/aes_extra_field.h"
 #include "archive/directory/program_image.h"
 
 namespace {
@@ -265,10 +266,7 @@ void TQPDirManager::ReadExtraFields(TDirItem& item, int32_t index, uint16_t leng
         break;
       }
       case kAesExtraId:
-        if (item.CentralDirItem.VersionNeeded < kStrongEncryptionVersion && size >= 7) {
-          if (data[4] >= 1 && data[4] <= 3) item.CryptoAlgorithm = data[4];
-          item.ActualMethod = GetLE<uint16_t>(data + 5);
-        }
+        ApplyAesExtraField(item, data, size);
         break;
       default:
         break;

@@ -4,11 +4,16 @@
 // and the progress events of the run).
 #include <algorithm>
 #include <limits>
+#include <memory>
+#include <optional>
+#include <vector>
 
 #include "archive/component/archiver.h"
 #include "archive/component/exception.h"
+#include "archive/crypt/decrypt_stage.h"
 #include "archive/extract/extract_run.h"
 #include "archive/extract/item_decoder.h"
+#include "archive/extract/item_decryption.h"
 #include "archive/format/records.h"
 
 namespace {
@@ -100,7 +105,7 @@ void TQPBaseArchiver::ExtractItemToStream(int32_t ItemIndex, TQPStream& Destinat
   DecodeItemInto(ItemIndex, Destination, nullptr);
 }
 
-void TQPBaseArchiver::DecodeItemInto(int32_t index, TQPStream& destination, TQPExtractRun* run) {
+bool TQPBaseArchiver::DecodeItemInto(int32_t index, TQPStream& destination, TQPExtractRun* run) {
   if (!dirManager_ || index < 0 || index >= ItemCount()) throw EQPException(neIndexOutOfBounds, this);
   TDirItem& item = dirManager_->Directory.ItemRef(index);
   if (spanningMode_ != smNone) SelectVolumeOf(item);
@@ -119,8 +124,10 @@ void TQPBaseArchiver::DecodeItemInto(int32_t index, TQPStream& destination, TQPE
   }
   switch (result.Status) {
     case TQPDecodeStatus::Done:
+      return true;
     case TQPDecodeStatus::Cancelled:
-      return;
+    case TQPDecodeStatus::Skipped:
+      return false;
     case TQPDecodeStatus::ReadFailed: {
       // The archive could not be read: not damaged data, so ExtractCorruptedFiles has no say.
       const std::u16string& volume = currentVolumeFileName_.empty() ? FileName : currentVolumeFileName_;
@@ -135,8 +142,9 @@ void TQPBaseArchiver::DecodeItemInto(int32_t index, TQPStream& destination, TQPE
     case TQPDecodeStatus::CheckFailed:
       // Extracting damaged data may be wanted; a test that passed it would be a lie.
       if (!ExtractCorruptedFiles || (run && run->Operation == poTest)) throw EQPException(neCorruptedItem, this);
-      return;
+      return true;
   }
+  return false;
 }
 
 void TQPBaseArchiver::SelectVolumeOf(const TDirItem& item) {
@@ -158,10 +166,6 @@ void TQPBaseArchiver::SelectVolumeOf(const TDirItem& item) {
 
 TQPDecodeResult TQPBaseArchiver::DecodeItemData(TQPStream& archive, TQPStream& destination, TDirItem& item,
                                                 TQPExtractRun* run) {
-  // Decryption is not part of this decoder yet: an encrypted item fails instead of producing
-  // its ciphertext as data.
-  if (item.IsEncrypted()) throw EQPException(neCorruptedItem, this);
-
   uint8_t raw[TLocalFileHeader::kSize];
   if (ReadFully(archive, raw, sizeof raw) != sizeof raw) return {TQPDecodeStatus::Truncated, 0};
   TLocalFileHeader local;
@@ -190,11 +194,29 @@ TQPDecodeResult TQPBaseArchiver::DecodeItemData(TQPStream& archive, TQPStream& d
       return {TQPDecodeStatus::Damaged, 0};
   }
 
-  // The run's inflater when there is one, else one for this call only.
+  TQPVolumeSource source(*this);
+  // The item's decryption state lives in this frame, so it is released (and its keys wiped)
+  // on every way out, exceptions included.
+  const std::unique_ptr<TItemDecryptStage> crypt =
+      TItemDecryptStage::Create(ItemCryptoInfoOf(item, local), password_);
+  if (crypt) {
+    const std::optional<uint64_t> payload = crypt->PayloadSize(job.CompressedSize);
+    if (!payload) return {TQPDecodeStatus::Damaged, 0};  // too short for its own encryption header
+    std::vector<uint8_t> header(crypt->HeaderSize());
+    if (!source.ReadBlock(header.data(), header.size())) return {TQPDecodeStatus::Truncated, 0};
+    if (!OpenWithPassword(*crypt, header, item.ItemName)) return {TQPDecodeStatus::Skipped, 0};
+    job.CompressedSize = *payload;
+  }
+
+  // The run's inflater and decrypt-ahead worker when there is a run, else ones for this call.
   std::unique_ptr<TQPInflater> own;
   TQPInflater& inflater = run ? run->Inflater : *(own = std::make_unique<TQPInflater>());
-  TQPVolumeSource source(*this);
-  TQPNoDecryption decrypt;
+  std::unique_ptr<TQPDecryptAhead> ownAhead;
+  TQPDecryptAhead& decryptAhead = run ? run->DecryptAhead : *(ownAhead = std::make_unique<TQPDecryptAhead>());
   TQPComponentSink sink(*this, destination, run, item);
-  return TQPItemDecoder(inflater).Decode(job, source, decrypt, sink);
+  TQPNoDecryption plain;
+  std::optional<TQPItemDecryption> decrypting;
+  if (crypt) decrypting.emplace(*crypt, source);
+  IQPDecryptStage& decrypt = decrypting ? static_cast<IQPDecryptStage&>(*decrypting) : plain;
+  return TQPItemDecoder(inflater, &decryptAhead).Decode(job, source, decrypt, sink);
 }

@@ -15,9 +15,12 @@ class IQPDecryptStage {
   // what was produced and the one the directory stores. A stage whose cipher carries its own
   // authentication decides by that instead.
   virtual bool Finish(uint32_t crc, uint32_t storedCrc) { return crc == storedCrc; }
+  // Whether Transform does any work at all; only then is it worth a second thread.
+  virtual bool Active() const { return true; }
 };
 
 class TQPNoDecryption final : public IQPDecryptStage {
  public:
   void Transform(uint8_t*, size_t) override {}
+  bool Active() const override { return false; }
 };

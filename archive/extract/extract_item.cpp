@@ -133,19 +133,22 @@ void TQPBaseArchiver::ExtractOneItem(TQPExtractRun& run, int32_t index, std::u16
   if (!file) throw EQPException(neCannotCreateFile, this, {dest});
 
   std::exception_ptr failure;
+  bool keep = false;
   try {
-    DecodeItemInto(index, *file, &run);
+    keep = DecodeItemInto(index, *file, &run);
   } catch (...) {
     failure = std::current_exception();
   }
   file->Handle().SetDosDateTime(static_cast<uint32_t>(item.CentralDirItem.Date) << 16 | item.CentralDirItem.Time);
-  const bool complete = !failure && !run.Cancel;
+  const bool complete = !failure && !run.Cancel && keep;
   // Through the handle: looking the name up again would cost a call per file. Only a complete
   // file gets them, since a read-only one could not be deleted below.
   if (complete && Options().SetAttributes) file->Handle().SetAttributes(attr);
   if (Options().FlushBuffers && QPIsOnRemovableDrive(dest)) file->Flush();
   file.reset();
 
+  // A failed, cancelled or skipped item leaves nothing behind, and a file it was to replace
+  // stays as it was.
   if (!complete) {
     pf::DeleteFile(target);
     if (failure) std::rethrow_exception(failure);

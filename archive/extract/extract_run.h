@@ -8,6 +8,7 @@
 #include <unordered_set>
 
 #include "archive/component/types.h"
+#include "archive/extract/decrypt_ahead.h"
 #include "archive/extract/inflater.h"
 #include "platform/platform.h"
 
@@ -20,6 +21,8 @@ struct TQPExtractRun {
   // The decoder's buffers (and its inflate-ahead thread), kept for every item of the run so
   // that memory stays fixed and small items pay no allocation.
   TQPInflater Inflater;
+  // The second input buffer and thread that decrypt the next block of an encrypted item.
+  TQPDecryptAhead DecryptAhead;
   // The destination folders made sure of in this run, so that items alternating between
   // folders do not walk each folder's tree again from the root; the last one apart, since
   // items mostly arrive folder by folder.

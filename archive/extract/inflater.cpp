@@ -5,13 +5,13 @@ TQPInflater::TQPInflater() : input_(new uint8_t[kInputBlock + 2]) {}
 
 TQPInflater::~TQPInflater() {
   End();
-  if (worker_.joinable()) {
+  if (worker_.Running()) {
     {
-      std::lock_guard<std::mutex> lock(mutex_);
+      std::lock_guard<qp::platform::Mutex> lock(mutex_);
       quit_ = true;
     }
-    changed_.notify_all();
-    worker_.join();
+    changed_.NotifyAll();
+    worker_.Join();
   }
 }
 
@@ -60,18 +60,21 @@ void TQPInflater::StartBlock(const uint8_t* data, size_t length, bool ahead) {
   EnsureSlot(0);
   if (!ahead_) return;
   for (int i = 1; i < kSlots; ++i) EnsureSlot(i);
-  if (!worker_.joinable()) worker_ = std::thread(&TQPInflater::WorkerLoop, this);
+  if (!worker_.Running() && !worker_.Start([](void* self) { static_cast<TQPInflater*>(self)->WorkerLoop(); }, this)) {
+    ahead_ = false;  // no second thread to be had: the caller's thread inflates
+    return;
+  }
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<qp::platform::Mutex> lock(mutex_);
     produce_ = consume_ = filled_ = 0;
     blockActive_ = true;
   }
-  changed_.notify_all();
+  changed_.NotifyAll();
 }
 
 TQPInflater::Chunk TQPInflater::Next() {
   if (!ahead_) return InflateInto(0);
-  std::unique_lock<std::mutex> lock(mutex_);
+  std::unique_lock<qp::platform::Mutex> lock(mutex_);
   for (;;) {
     if (filled_ > 0) return chunks_[consume_];
     if (!blockActive_) {
@@ -88,32 +91,32 @@ TQPInflater::Chunk TQPInflater::Next() {
       ProduceLocked(lock);
       continue;
     }
-    changed_.wait(lock);
+    changed_.Wait(lock);
   }
 }
 
 void TQPInflater::Release() {
   if (!ahead_) return;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<qp::platform::Mutex> lock(mutex_);
     if (filled_ == 0) return;
     consume_ = (consume_ + 1) % kSlots;
     --filled_;
   }
-  changed_.notify_all();
+  changed_.NotifyAll();
 }
 
 void TQPInflater::StopBlock() {
   if (!ahead_) return;
-  std::unique_lock<std::mutex> lock(mutex_);
+  std::unique_lock<qp::platform::Mutex> lock(mutex_);
   blockActive_ = false;
   // The stream must not be touched by two threads: wait for a call in progress to finish.
-  changed_.wait(lock, [this] { return !busy_; });
+  changed_.Wait(lock, [this] { return !busy_; });
   produce_ = consume_ = filled_ = 0;
   ahead_ = false;
 }
 
-void TQPInflater::ProduceLocked(std::unique_lock<std::mutex>& lock) {
+void TQPInflater::ProduceLocked(std::unique_lock<qp::platform::Mutex>& lock) {
   const int slot = produce_;
   busy_ = true;
   lock.unlock();
@@ -126,13 +129,13 @@ void TQPInflater::ProduceLocked(std::unique_lock<std::mutex>& lock) {
     ++filled_;
     if (c.blockDone) blockActive_ = false;
   }
-  changed_.notify_all();
+  changed_.NotifyAll();
 }
 
 void TQPInflater::WorkerLoop() {
-  std::unique_lock<std::mutex> lock(mutex_);
+  std::unique_lock<qp::platform::Mutex> lock(mutex_);
   for (;;) {
-    changed_.wait(lock, [this] { return quit_ || (blockActive_ && filled_ < kSlots && !busy_); });
+    changed_.Wait(lock, [this] { return quit_ || (blockActive_ && filled_ < kSlots && !busy_); });
     if (quit_) return;
     ProduceLocked(lock);
   }

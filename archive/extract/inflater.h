@@ -7,14 +7,14 @@
 // stays on the caller's thread.
 #pragma once
 
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <thread>
 
 #include <zlib.h>
+
+#include "platform/threads.h"
 
 class TQPInflater {
  public:
@@ -58,7 +58,7 @@ class TQPInflater {
   Chunk InflateInto(int slot);
   // Makes the next inflate call into the next free slot, with mutex_ released meanwhile;
   // either thread may call it, never both at once (busy_).
-  void ProduceLocked(std::unique_lock<std::mutex>& lock);
+  void ProduceLocked(std::unique_lock<qp::platform::Mutex>& lock);
   void WorkerLoop();
   void EnsureSlot(int slot);
 
@@ -69,9 +69,9 @@ class TQPInflater {
   bool ahead_ = false;
 
   // Worker state, guarded by mutex_.
-  std::thread worker_;
-  std::mutex mutex_;
-  std::condition_variable changed_;
+  qp::platform::Thread worker_;
+  qp::platform::Mutex mutex_;
+  qp::platform::Condition changed_;
   bool quit_ = false;
   bool blockActive_ = false;  // the worker may make further calls for this block
   bool busy_ = false;         // a thread is inside inflate

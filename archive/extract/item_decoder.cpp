@@ -2,21 +2,24 @@
 #include "archive/extract/item_decoder.h"
 
 #include <algorithm>
-#include <thread>
+#include <utility>
 
+#include "archive/extract/decrypt_ahead.h"
 #include "archive/extract/inflater.h"
 #include "archive/format/crc32.h"
 #include "archive/io/stream.h"
+#include "platform/threads.h"
 
 namespace {
 
 constexpr size_t kStoredPiece = 0xFFFF;
 // Inflating ahead on the second core pays off once an item spans several output chunks;
-// below that the hand-over between threads would cost more than it saves.
+// below that the hand-over between threads would cost more than it saves. The same second
+// core decrypts ahead.
 constexpr uint64_t kAheadThreshold = 2 * TQPInflater::kOutputChunk;
 
 bool CanInflateAhead() {
-  static const bool multiCore = std::thread::hardware_concurrency() > 1;
+  static const bool multiCore = qp::platform::ProcessorCount() > 1;
   return multiCore;
 }
 
@@ -41,26 +44,67 @@ TQPDecodeStatus TQPItemDecoder::Run(const TQPDecodeJob& job, IQPBlockSource& sou
   } endOnExit{z};
 
   const bool ahead = job.Deflated && job.UncompressedSize > kAheadThreshold && CanInflateAhead();
-  uint8_t* input = z.Input();
+  // With more than one block to decrypt, the next block is read and decrypted on the second
+  // core while this one is inflated, alternating between two input buffers. Whatever way
+  // the loop is left, the worker is done with the buffers and the stage before they go.
+  TQPDecryptAhead* pipe = decryptAhead_ != nullptr && decrypt.Active() &&
+                                  job.CompressedSize > TQPInflater::kInputBlock && CanInflateAhead()
+                              ? decryptAhead_
+                              : nullptr;
+  struct WaitOnExit {
+    TQPDecryptAhead* pipe;
+    ~WaitOnExit() {
+      if (!pipe) return;
+      try {
+        pipe->Wait();
+      } catch (...) {
+        // Only a failure of work whose result is no longer wanted.
+      }
+    }
+  } waitOnExit{pipe};
+  uint8_t* const inputs[2] = {z.Input(), pipe ? pipe->Spare() : z.Input()};
+  // The block at `at` in input `slot`: the first deflate block leaves room for a two-byte
+  // zlib header in front, so that the default initialisation reads the raw stream (its
+  // missing trailer is left to the checks below).
+  auto blockAt = [&](uint64_t at, int slot) {
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(TQPInflater::kInputBlock, job.CompressedSize - at));
+    return std::pair<uint8_t*, size_t>{inputs[slot] + (job.Deflated && at == 0 ? 2 : 0), n};
+  };
+
   Totals totals;
   uint64_t consumed = 0;
+  int slot = 0;
+  bool nextMissing = false;  // the archive ended inside the block read ahead
+  if (pipe && job.CompressedSize > 0) {
+    const auto [data, n] = blockAt(0, 0);
+    if (!source.ReadBlock(data, n)) return TQPDecodeStatus::Truncated;
+    pipe->Start(decrypt, data, n);
+  }
   while (consumed < job.CompressedSize) {
-    const size_t n =
-        static_cast<size_t>(std::min<uint64_t>(TQPInflater::kInputBlock, job.CompressedSize - consumed));
+    auto [block, n] = blockAt(consumed, slot);
     const bool first = consumed == 0;
-    // The first deflate block gets a two-byte zlib header in front so that the default
-    // initialisation reads the raw stream; its missing trailer is left to the checks below.
-    uint8_t* block = job.Deflated && first ? input + 2 : input;
+    if (pipe) {
+      pipe->Wait();
+      const uint64_t following = consumed + n;
+      if (following < job.CompressedSize) {
+        const auto [data, count] = blockAt(following, 1 - slot);
+        if (source.ReadBlock(data, count))
+          pipe->Start(decrypt, data, count);
+        else
+          nextMissing = true;  // reported once this block's output is written, as without the pipe
+      }
+    } else {
+      if (!source.ReadBlock(block, n)) return TQPDecodeStatus::Truncated;
+      decrypt.Transform(block, n);
+    }
 
-    if (!source.ReadBlock(block, n)) return TQPDecodeStatus::Truncated;
-    decrypt.Transform(block, n);
     TQPDecodeStatus status;
     if (job.Deflated) {
       size_t length = n;
       if (first) {
-        input[0] = 0x78;
-        input[1] = 0x01;
-        block = input;
+        block -= 2;
+        block[0] = 0x78;
+        block[1] = 0x01;
         length += 2;
       }
       status = InflateBlock(job, block, length, consumed, ahead, sink, totals);
@@ -68,7 +112,9 @@ TQPDecodeStatus TQPItemDecoder::Run(const TQPDecodeJob& job, IQPBlockSource& sou
       status = CopyBlock(job, block, n, consumed, sink, totals);
     }
     if (status != TQPDecodeStatus::Done) return status;
+    if (nextMissing) return TQPDecodeStatus::Truncated;
     consumed += n;
+    if (pipe) slot = 1 - slot;
   }
 
   if (totals.produced != job.UncompressedSize) return TQPDecodeStatus::Damaged;

@@ -11,6 +11,7 @@
 #include "archive/extract/decrypt_stage.h"
 
 class TQPInflater;
+class TQPDecryptAhead;
 
 // Where the compressed bytes come from.
 class IQPBlockSource {
@@ -49,6 +50,7 @@ enum class TQPDecodeStatus {
   CheckFailed,  // the CRC-32 (or the decryption stage's check) did not match
   ReadFailed,   // the archive could not be read (SystemError holds the cause)
   WriteFailed,  // the destination could not be written, other than a full disk
+  Skipped,      // not decoded at all: no password opened the encrypted item (the caller's verdict)
 };
 
 struct TQPDecodeResult {
@@ -59,8 +61,9 @@ struct TQPDecodeResult {
 class TQPItemDecoder {
  public:
   // The inflater's buffers (and its inflate-ahead thread) are borrowed, so that one set
-  // serves every item of a run.
-  explicit TQPItemDecoder(TQPInflater& inflater) : inflater_(inflater) {}
+  // serves every item of a run; so is the decrypt-ahead worker, when there is one.
+  explicit TQPItemDecoder(TQPInflater& inflater, TQPDecryptAhead* decryptAhead = nullptr)
+      : inflater_(inflater), decryptAhead_(decryptAhead) {}
 
   TQPDecodeResult Decode(const TQPDecodeJob& job, IQPBlockSource& source, IQPDecryptStage& decrypt,
                          IQPDecodeSink& sink);
@@ -83,4 +86,5 @@ class TQPItemDecoder {
                               Totals& totals);
 
   TQPInflater& inflater_;
+  TQPDecryptAhead* decryptAhead_;
 };

@@ -1,4 +1,4 @@
-// Code-page conversion on POSIX: OEM (CP437) to ANSI (CP1252) bytes, ANSI to UTF-16, and
+// Code-page conversion on POSIX: OEM (CP437) to ANSI (CP1252) bytes, ANSI <-> UTF-16, and
 // UTF-8 <-> UTF-16. Names are converted once per archive entry, so the single-byte code pages
 // go through 256-entry tables that iconv fills once, instead of an iconv call per name.
 #include <iconv.h>
@@ -164,6 +164,21 @@ std::u16string AnsiToUtf16(std::string_view ansi) {
   std::u16string out(ansi.size(), u'\0');
   for (size_t i = 0; i < ansi.size(); ++i) {
     out[i] = table[static_cast<unsigned char>(ansi[i])];
+  }
+  return out;
+}
+
+std::string Utf16ToAnsi(std::u16string_view text) {
+  const ByteTable& table = AnsiTable();
+  std::string out;
+  out.reserve(text.size());
+  // One byte per UTF-16 unit, as Windows converts: a surrogate pair becomes "??".
+  for (const char16_t c : text) {
+    int found = c < 0x80 ? c : -1;
+    for (int b = 0x80; b < 256 && found < 0; ++b) {
+      if (table[b] == c) found = b;
+    }
+    out.push_back(static_cast<char>(found < 0 ? '?' : found));
   }
   return out;
 }

@@ -1,7 +1,8 @@
-// The terminal on POSIX: isatty and termios.
+// The terminal on POSIX: isatty and termios; typed text and arguments are UTF-8.
 #include <termios.h>
 #include <unistd.h>
 
+#include "platform/platform.h"
 #include "platform/terminal/terminal.h"
 
 namespace qp::platform::terminal {
@@ -9,6 +10,9 @@ namespace qp::platform::terminal {
 bool StdinIsTerminal() { return isatty(STDIN_FILENO) != 0; }
 bool StderrIsTerminal() { return isatty(STDERR_FILENO) != 0; }
 bool StdoutIsTerminal() { return isatty(STDOUT_FILENO) != 0; }
+
+std::u16string TypedText(std::string_view typed) { return Utf8ToUtf16(typed); }
+std::u16string ArgumentText(std::string_view argument) { return Utf8ToUtf16(argument); }
 
 struct EchoOff::Saved {
   termios mode{};

@@ -4,12 +4,21 @@
 #pragma once
 
 #include <memory>
+#include <string>
+#include <string_view>
 
 namespace qp::platform::terminal {
 
 bool StdinIsTerminal();
 bool StderrIsTerminal();
 bool StdoutIsTerminal();
+
+// A line typed at the terminal, as UTF-16: the terminal's UTF-8 on POSIX, the console's input
+// code page on Windows. Bytes that do not decode become U+FFFD.
+std::u16string TypedText(std::string_view typed);
+// A command-line argument as UTF-16: UTF-8 on POSIX, the ANSI code page in which the C
+// runtime hands arguments over on Windows. Bytes that do not decode become U+FFFD.
+std::u16string ArgumentText(std::string_view argument);
 
 // While it lives, what is typed on the terminal is not shown (for passwords). Without a
 // terminal it does nothing.

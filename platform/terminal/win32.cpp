@@ -1,9 +1,10 @@
-// The terminal on Windows: the C runtime's _isatty and the console mode.
+// The terminal on Windows: the C runtime's _isatty, the console mode and its input code page.
 #include <windows.h>
 
 #include <io.h>
 #include <cstdio>
 
+#include "platform/platform.h"
 #include "platform/terminal/terminal.h"
 
 namespace qp::platform::terminal {
@@ -11,6 +12,19 @@ namespace qp::platform::terminal {
 bool StdinIsTerminal() { return _isatty(_fileno(stdin)) != 0; }
 bool StderrIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
 bool StdoutIsTerminal() { return _isatty(_fileno(stdout)) != 0; }
+
+std::u16string TypedText(std::string_view typed) {
+  // What the console hands over through the C runtime is in its input code page.
+  const UINT codePage = GetConsoleCP();
+  const int length = static_cast<int>(typed.size());
+  const int needed = MultiByteToWideChar(codePage, 0, typed.data(), length, nullptr, 0);
+  if (needed <= 0) return AnsiToUtf16(typed);
+  std::u16string text(static_cast<size_t>(needed), u'\0');
+  MultiByteToWideChar(codePage, 0, typed.data(), length, reinterpret_cast<wchar_t*>(text.data()), needed);
+  return text;
+}
+
+std::u16string ArgumentText(std::string_view argument) { return AnsiToUtf16(argument); }
 
 struct EchoOff::Saved {
   HANDLE input = nullptr;

@@ -1,6 +1,6 @@
 // Code-page conversion on Win32, through the system: OemToCharBuffA for OEM to ANSI bytes,
-// MultiByteToWideChar and WideCharToMultiByte for ANSI and UTF-8. Pure ASCII, the usual case
-// for entry names, skips the calls.
+// MultiByteToWideChar and WideCharToMultiByte for ANSI and UTF-8 both ways. Pure ASCII, the
+// usual case for entry names, skips the calls.
 #include <windows.h>
 
 
@@ -55,6 +55,26 @@ std::u16string MultiByteToUtf16(std::string_view bytes, UINT codePage) {
   return out;
 }
 
+// Lone surrogates become U+FFFD in UTF-8; characters the ANSI code page lacks get the
+// system's best fit or '?' (default flags).
+std::string Utf16ToMultiByte(std::u16string_view text, UINT codePage) {
+  std::string out;
+  for (size_t start = 0; start < text.size();) {
+    size_t end = start + kMaxChunk < text.size() ? start + kMaxChunk : text.size();
+    if (end < text.size() && text[end - 1] >= 0xD800 && text[end - 1] <= 0xDBFF) --end;
+    const auto* in = reinterpret_cast<const wchar_t*>(text.data() + start);
+    const int inLength = static_cast<int>(end - start);
+    const int needed = WideCharToMultiByte(codePage, 0, in, inLength, nullptr, 0, nullptr, nullptr);
+    if (needed > 0) {
+      const size_t offset = out.size();
+      out.resize(offset + static_cast<size_t>(needed));
+      WideCharToMultiByte(codePage, 0, in, inLength, &out[offset], needed, nullptr, nullptr);
+    }
+    start = end;
+  }
+  return out;
+}
+
 }  // namespace
 
 std::string OemToAnsi(std::string_view oem) {
@@ -72,28 +92,13 @@ std::u16string AnsiToUtf16(std::string_view ansi) {
   return MultiByteToUtf16(ansi, CP_ACP);
 }
 
+std::string Utf16ToAnsi(std::u16string_view text) { return Utf16ToMultiByte(text, CP_ACP); }
+
 std::u16string Utf8ToUtf16(std::string_view utf8) {
   if (IsAscii(utf8)) return WidenAscii(utf8);
   return MultiByteToUtf16(utf8, CP_UTF8);
 }
 
-std::string Utf16ToUtf8(std::u16string_view text) {
-  std::string out;
-  for (size_t start = 0; start < text.size();) {
-    size_t end = start + kMaxChunk < text.size() ? start + kMaxChunk : text.size();
-    if (end < text.size() && text[end - 1] >= 0xD800 && text[end - 1] <= 0xDBFF) --end;
-    const auto* in = reinterpret_cast<const wchar_t*>(text.data() + start);
-    const int inLength = static_cast<int>(end - start);
-    // Lone surrogates become U+FFFD.
-    const int needed = WideCharToMultiByte(CP_UTF8, 0, in, inLength, nullptr, 0, nullptr, nullptr);
-    if (needed > 0) {
-      const size_t offset = out.size();
-      out.resize(offset + static_cast<size_t>(needed));
-      WideCharToMultiByte(CP_UTF8, 0, in, inLength, &out[offset], needed, nullptr, nullptr);
-    }
-    start = end;
-  }
-  return out;
-}
+std::string Utf16ToUtf8(std::u16string_view text) { return Utf16ToMultiByte(text, CP_UTF8); }
 
 }  // namespace qp::platform

@@ -1,5 +1,5 @@
 // Code pages: OEM to ANSI with Windows' best fits, the whole ANSI range (including the bytes
-// iconv leaves undefined), and UTF-8 <-> UTF-16 on valid and broken input.
+// iconv leaves undefined) both ways, and UTF-8 <-> UTF-16 on valid and broken input.
 #include <gtest/gtest.h>
 
 #include "platform/platform.h"
@@ -26,6 +26,19 @@ TEST(CodePagesTest, OemToAnsiMapsByteForByteWithBestFits) {
   EXPECT_EQ(converted.substr(0, 128), all.substr(0, 128));
   EXPECT_EQ(OemToAnsi(std::string_view("a\0b", 3)), std::string("a\0b", 3));
   EXPECT_EQ(OemToAnsi(""), "");
+}
+
+TEST(CodePagesTest, Utf16ToAnsiIsTheReverseAndMarksWhatIsMissing) {
+  // Every byte but the five undefined ones comes back as it went (wine and Windows best-fit
+  // the C1 controls differently from a table, so those are left out).
+  std::string all;
+  for (int b = 1; b < 256; ++b)
+    if (b != 0x81 && b != 0x8D && b != 0x8F && b != 0x90 && b != 0x9D) all.push_back(static_cast<char>(b));
+  EXPECT_EQ(Utf16ToAnsi(AnsiToUtf16(all)), all);
+  EXPECT_EQ(Utf16ToAnsi(u"gr\u00fcn \u20ac"), Bytes({'g', 'r', 0xFC, 'n', ' ', 0x80}));
+  // Characters CP1252 lacks (Cyrillic, a surrogate pair) give a '?' per UTF-16 unit.
+  EXPECT_EQ(Utf16ToAnsi(u"\u0436\U0001F600"), "???");
+  EXPECT_EQ(Utf16ToAnsi(u""), "");
 }
 
 TEST(CodePagesTest, AnsiToUtf16CoversEveryByte) {

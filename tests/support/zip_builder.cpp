@@ -10,6 +10,9 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "archive/crypt/aes_transform.h"
+#include "archive/crypt/classic_keys.h"
+
 namespace {
 
 void Put16(std::string& out, uint32_t v) {
@@ -25,7 +28,53 @@ void Put64(std::string& out, uint64_t v) {
   Put32(out, static_cast<uint32_t>(v >> 32));
 }
 
+uint16_t FlagsOf(const ZipEntry& e) {
+  return static_cast<uint16_t>(e.flags | (e.dataDescriptor ? 0x0008 : 0) | (e.password.empty() ? 0 : 0x0001));
+}
+
+uint16_t MethodOf(const ZipEntry& e) {
+  if (e.method) return *e.method;
+  if (!e.password.empty() && e.aesStrength != 0) return 99;
+  return e.deflate ? 8 : 0;
+}
+
+std::string ClassicEncrypted(const ZipEntry& e, const std::string& payload, uint32_t crc) {
+  ClassicKeys keys;
+  InitClassicKeys(keys, e.password);
+  std::string header(12, '\0');
+  for (size_t i = 0; i < 11; ++i) header[i] = static_cast<char>(i * 37 + e.data.size());
+  header[11] = static_cast<char>(e.dataDescriptor ? e.time >> 8 : crc >> 24);
+  std::string out = header + payload;
+  for (char& c : out) {
+    const uint8_t plain = static_cast<uint8_t>(c);
+    c = static_cast<char>(plain ^ ClassicStreamByte(keys));
+    UpdateClassicKeys(keys, plain);
+  }
+  return out;
+}
+
+std::string AesEncrypted(const ZipEntry& e, const std::string& payload) {
+  TAESCryptoTransform aes(AesKeyBits(static_cast<TQPCryptoAlgorithm>(e.aesStrength)), e.deflate ? 8 : 0, 2);
+  aes.SetTransformMode(tmEncryption);
+  aes.Initialize(e.password);
+  const std::vector<uint8_t> header = aes.GetEncryptionHeader();
+  std::string data = payload;
+  auto* bytes = reinterpret_cast<uint8_t*>(data.data());
+  aes.EncryptBuffer(bytes, 0, bytes, 0, data.size());
+  const std::vector<uint8_t> code = aes.FinishAuthenticationCode();
+  return std::string(header.begin(), header.end()) + data + std::string(code.begin(), code.end());
+}
+
 }  // namespace
+
+std::string AesExtraField(uint8_t strength, uint16_t actualMethod) {
+  std::string data;
+  Put16(data, 2);
+  data += "AE";
+  data += static_cast<char>(strength);
+  Put16(data, actualMethod);
+  return ExtraField(0x9901, data);
+}
 
 std::string ExtraField(uint16_t id, const std::string& data) {
   std::string out;
@@ -68,10 +117,17 @@ std::string ZipBuilder::Build() const {
   std::vector<uint64_t> offsets;
   std::vector<std::string> payloads;
   for (const ZipEntry& e : entries_) {
-    const std::string payload = e.deflate ? RawDeflate(e.data) : e.data;
+    std::string payload = e.deflate ? RawDeflate(e.data) : e.data;
     const uint32_t crc = e.crc.value_or(TestCrc32(e.data));
-    const uint16_t method = e.method.value_or(e.deflate ? 8 : 0);
-    const uint16_t flags = static_cast<uint16_t>(e.flags | (e.dataDescriptor ? 0x0008 : 0));
+    const uint16_t method = MethodOf(e);
+    const uint16_t flags = FlagsOf(e);
+    std::string localExtra = e.localExtra;
+    if (!e.password.empty() && e.aesStrength != 0) {
+      payload = AesEncrypted(e, payload);
+      localExtra += AesExtraField(e.aesStrength, e.deflate ? 8 : 0);
+    } else if (!e.password.empty()) {
+      payload = ClassicEncrypted(e, payload, crc);
+    }
     offsets.push_back(out.size() - base);
     payloads.push_back(payload);
     Put32(out, 0x04034B50);
@@ -84,9 +140,9 @@ std::string ZipBuilder::Build() const {
     Put32(out, e.dataDescriptor ? 0 : static_cast<uint32_t>(payload.size()));
     Put32(out, e.dataDescriptor ? 0 : static_cast<uint32_t>(e.data.size()));
     Put16(out, static_cast<uint32_t>(e.name.size()));
-    Put16(out, static_cast<uint32_t>(e.localExtra.size()));
+    Put16(out, static_cast<uint32_t>(localExtra.size()));
     out += e.name;
-    out += e.localExtra;
+    out += localExtra;
     out += payload;
     if (e.dataDescriptor) {
       Put32(out, 0x08074B50);
@@ -99,6 +155,7 @@ std::string ZipBuilder::Build() const {
   for (size_t i = 0; i < entries_.size(); ++i) {
     const ZipEntry& e = entries_[i];
     std::string extra = e.centralExtra;
+    if (!e.password.empty() && e.aesStrength != 0) extra += AesExtraField(e.aesStrength, e.deflate ? 8 : 0);
     uint32_t compressed = e.storedCompressedSize.value_or(static_cast<uint32_t>(payloads[i].size()));
     uint32_t uncompressed = e.storedUncompressedSize.value_or(static_cast<uint32_t>(e.data.size()));
     uint32_t offset = static_cast<uint32_t>(offsets[i]);
@@ -114,8 +171,8 @@ std::string ZipBuilder::Build() const {
     Put32(out, 0x02014B50);
     Put16(out, 0x031E);
     Put16(out, e.versionNeeded);
-    Put16(out, static_cast<uint16_t>(e.flags | (e.dataDescriptor ? 0x0008 : 0)));
-    Put16(out, e.method.value_or(e.deflate ? 8 : 0));
+    Put16(out, FlagsOf(e));
+    Put16(out, MethodOf(e));
     Put16(out, e.time);
     Put16(out, e.date);
     Put32(out, e.crc.value_or(TestCrc32(e.data)));

@@ -1,6 +1,7 @@
 // A test-only ZIP writer that crafts what real writers rarely produce: prefixes with relative
 // or absolute offsets, ZIP64 fields (also shorter than announced), raw name bytes with any
-// flags, hand-made extra fields, huge comments, missing end records, wrong CRCs.
+// flags, hand-made extra fields, huge comments, missing end records, wrong CRCs; and items
+// encrypted with either scheme, so that the Windows build has encrypted archives too.
 #pragma once
 
 #include <cstdint>
@@ -29,6 +30,11 @@ struct ZipEntry {
   bool zip64 = false;
   std::optional<size_t> zip64FieldBytes;
   bool dataDescriptor = false;   // flag bit 3: zero sizes/CRC locally, a descriptor after the data
+  // Encrypts the data with this password (flag bit 0): the traditional scheme, or AES with
+  // aesStrength 1 to 3 (method 99 and the 0x9901 field in both headers, the engine's own
+  // transform in encryption mode).
+  std::string password;
+  uint8_t aesStrength = 0;
 };
 
 class ZipBuilder {
@@ -63,6 +69,8 @@ std::string ExtraField(uint16_t id, const std::string& data);
 // The Unicode name field ("NUCX", count, UTF-16LE), with an optional count override.
 std::string UnicodeNameField(const std::u16string& name, std::optional<uint32_t> count = {},
                              uint32_t signature = 0x5843554E);
+// The AES extra field (0x9901): vendor version 2, "AE", strength, actual method.
+std::string AesExtraField(uint8_t strength, uint16_t actualMethod);
 // Raw deflate (no zlib header) of data.
 std::string RawDeflate(const std::string& data, int level = 6);
 uint32_t TestCrc32(const std::string& data);

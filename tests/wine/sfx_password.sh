@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# The self-extractor's own password dialog under wine on a virtual display, driven by the
+# UI-automation helper: an archive encrypted by Info-ZIP zip appended to the stub asks
+# "Password for ..." with a masked edit; a wrong password asks again, the right one extracts
+# the item's bytes, and Cancel skips the item without writing anything.
+# Screenshot: BUILD/screenshots/password-dialog.png. Usage: sfx_password.sh BUILD_DIR SOURCE_DIR
+set -uo pipefail
+build=$(cd "$1" && pwd)
+source_dir=$(cd "$2" && pwd)
+if [ -z "${DISPLAY:-}" ]; then
+  exec bash "$source_dir/scripts/with-display.sh" bash "$0" "$@"
+fi
+command -v zip >/dev/null || { echo "SKIP: no zip"; exit 77; }
+bin=$build/bin
+shots=$build/screenshots
+mkdir -p "$shots"
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=C.UTF-8
+export WINEPREFIX="${WINEPREFIX:-$HOME/.wine-quillpack}"
+[ -d "$WINEPREFIX" ] || wineboot -i >/dev/null 2>&1
+work=$(mktemp -d /tmp/sfx-pw.XXXXXX)
+stub=""
+trap '[ -n "$stub" ] && kill "$stub" 2>/dev/null; rm -rf "$work"' EXIT
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+uia() { wine "$bin/uia.exe" "$@" | tr -d '\r'; }
+
+mkdir -p "$work/src" "$work/right" "$work/cancel"
+echo "streng geheim" >"$work/src/secret.txt"
+(cd "$work/src" && zip -q -P richtig "$work/enc.zip" secret.txt) || fail "zip -P"
+cat "$bin/sfxstub.exe" "$work/enc.zip" >"$work/right/enc.exe"
+cp "$work/right/enc.exe" "$work/cancel/enc.exe"
+
+# A wrong password, then the right one.
+(cd "$work/right" && exec wine ./enc.exe) &
+stub=$!
+uia timeout=60 window=TForm1 click=glb_extract >/dev/null || fail "no window"
+title='Password for "secret.txt"'
+uia timeout=30 dialog="$title" settext='#10=falsch' >/dev/null || fail "no password dialog"
+sleep 0.3 && import -window root "$shots/password-dialog.png"
+uia dialog="$title" click=OK >/dev/null || fail "no OK button"
+uia timeout=30 dialog="$title" settext='#10=richtig' >/dev/null || fail "a wrong password did not ask again"
+uia dialog="$title" click=OK >/dev/null
+uia timeout=60 window=TForm1 gone >/dev/null || fail "the window did not end after the right password"
+wait "$stub"
+stub=""
+[ "$(cat "$work/right/secret.txt" 2>/dev/null)" = "streng geheim" ] || fail "the item's bytes were not extracted"
+
+# Cancel skips the item: nothing written, no error box, the run ends.
+(cd "$work/cancel" && exec wine ./enc.exe) &
+stub=$!
+uia timeout=60 window=TForm1 click=glb_extract >/dev/null || fail "no window"
+uia timeout=30 dialog="$title" click=Cancel >/dev/null || fail "no Cancel button"
+uia timeout=60 window=TForm1 gone >/dev/null || fail "the window did not end after Cancel"
+wait "$stub"
+stub=""
+[ ! -e "$work/cancel/secret.txt" ] || fail "a skipped item left a file"
+echo "PASS"
