@@ -19,7 +19,7 @@ files=${3:-20000}
 if [ -z "${DISPLAY:-}" ]; then
   exec bash "$here/../scripts/with-display.sh" bash "$0" "$build" "$rounds" "$files"
 fi
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 export WINEPREFIX="${WINEPREFIX:-$HOME/.wine-quillpack}"
 [ -d "$WINEPREFIX" ] || wineboot -i >/dev/null 2>&1
 

@@ -9,7 +9,7 @@ build=$(cd "$1" && pwd)
 bin=$build/bin
 demo=$build/demo
 shots=$build/screenshots
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=C.UTF-8
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d" LC_ALL=C.UTF-8
 export WINEPREFIX="${WINEPREFIX:-$HOME/.wine-quillpack}"
 [ -d "$WINEPREFIX" ] || wineboot -i >/dev/null 2>&1
 # No window manager on the virtual display: wine draws the frames itself.

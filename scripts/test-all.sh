@@ -21,7 +21,7 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:ha
   ctest --preset asan
 
 step "win32 build and tests under wine"
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 export WINEPREFIX="${WINEPREFIX:-$HOME/.wine-quillpack}"
 # The prefix is made once, before the tests run side by side.
 [ -d "$WINEPREFIX" ] || wineboot -i >/dev/null 2>&1 || true
