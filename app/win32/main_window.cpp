@@ -230,6 +230,11 @@ LRESULT TMainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                    suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
       return 0;
     }
+    case WM_TIMER:
+      if (wParam != kLabelFrameTimer) break;
+      KillTimer(window_, kLabelFrameTimer);
+      for (TWin32Control& control : controls_) control.ApplyPendingText();
+      return 0;
     case WM_CLOSE:
       // The close box does what the exit button does.
       if (form_ != nullptr) application_->HandleEvent([this] { form_->bnExitClick(form_); });
@@ -254,6 +259,13 @@ void TMainWindow::OnCommand(int id, int code) {
 IControl& TMainWindow::Control(TControlId id) { return controls_[static_cast<size_t>(id)]; }
 
 void TMainWindow::ProcessMessages() {
+  // Looking into the queue costs a round trip to the window system even when it is empty; at
+  // thousands of progress reports a second, once per screen frame is as often as anyone can
+  // see a change or click. What arrives meanwhile waits at most a frame.
+  const DWORD now = GetTickCount();
+  if (pumpedOnce_ && now - lastPump_ < kFrameMilliseconds) return;
+  pumpedOnce_ = true;
+  lastPump_ = now;
   MSG message;
   while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
     // The end is only noted here: the handler that pumps runs to its own end first.

@@ -64,4 +64,6 @@ class TMainWindow : public IToolkit {
   TForm1* form_ = nullptr;
   bool terminated_ = false;
   HWND lastFocus_ = nullptr;
+  bool pumpedOnce_ = false;
+  DWORD lastPump_ = 0;  // tick count of the last ProcessMessages that looked into the queue
 };

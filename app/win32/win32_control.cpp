@@ -7,6 +7,7 @@
 #include "app/win32/gauge.h"
 
 std::u16string TWin32Control::Text() const {
+  if (hasPendingText_) return pendingText_;
   const int length = GetWindowTextLengthW(window_);
   std::vector<wchar_t> buffer(static_cast<size_t>(length) + 1);
   const int copied = GetWindowTextW(window_, buffer.data(), length + 1);
@@ -14,6 +15,24 @@ std::u16string TWin32Control::Text() const {
 }
 
 void TWin32Control::SetText(const std::u16string& text) {
+  if (kind_ == TControlKind::Label && changedOnce_ && GetTickCount() - changedAt_ < kFrameMilliseconds) {
+    // The timer is armed with the first text held back; setting it again would postpone it.
+    if (!hasPendingText_) SetTimer(GetParent(window_), kLabelFrameTimer, kFrameMilliseconds, nullptr);
+    pendingText_ = text;
+    hasPendingText_ = true;
+    return;
+  }
+  ApplyText(text);
+}
+
+void TWin32Control::ApplyPendingText() {
+  if (hasPendingText_) ApplyText(pendingText_);
+}
+
+void TWin32Control::ApplyText(const std::u16string& text) {
+  hasPendingText_ = false;
+  changedOnce_ = true;
+  changedAt_ = GetTickCount();
   SetWindowTextW(window_, reinterpret_cast<const wchar_t*>(text.c_str()));
   FitToText();
 }
