@@ -8,7 +8,8 @@ File::~File() {
   Close();
 }
 
-File::File(File&& other) noexcept : handle_(other.handle_), lastError_(other.lastError_) {
+File::File(File&& other) noexcept
+    : handle_(other.handle_), lastError_(other.lastError_), writable_(other.writable_) {
   other.handle_ = -1;
 }
 
@@ -17,6 +18,7 @@ File& File::operator=(File&& other) noexcept {
     Close();
     handle_ = other.handle_;
     lastError_ = other.lastError_;
+    writable_ = other.writable_;
     other.handle_ = -1;
   }
   return *this;

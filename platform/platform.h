@@ -101,6 +101,7 @@ class File {
 #endif
   intptr_t handle_ = -1;
   int lastError_ = 0;
+  bool writable_ = false;  // opened for writing: clearing read-only has nothing to do
 };
 
 // The free functions below leave the OS error code of a failure (errno, GetLastError) where

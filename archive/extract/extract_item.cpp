@@ -17,6 +17,17 @@ namespace pf = qp::platform;
 
 namespace {
 
+// The flush rule's question, answered once per drive letter and run; paths without a drive
+// letter (network shares, relative names) are asked every time.
+bool OnRemovableDrive(TQPExtractRun& run, const std::u16string& path) {
+  if (path.size() < 2 || path[1] != u':') return QPIsOnRemovableDrive(path);
+  const char16_t letter = path[0] | 0x20;
+  if (letter < u'a' || letter > u'z') return QPIsOnRemovableDrive(path);
+  uint8_t& known = run.DriveRemovable[letter - u'a'];
+  if (known == 0) known = QPIsOnRemovableDrive(path) ? 1 : 2;
+  return known == 1;
+}
+
 // The part of `path` through its last '\' (empty when it has none).
 std::u16string FolderOf(const std::u16string& path) {
   const size_t sep = path.rfind(u'\\');
@@ -144,7 +155,7 @@ void TQPBaseArchiver::ExtractOneItem(TQPExtractRun& run, int32_t index, std::u16
   // Through the handle: looking the name up again would cost a call per file. Only a complete
   // file gets them, since a read-only one could not be deleted below.
   if (complete && Options().SetAttributes) file->Handle().SetAttributes(attr);
-  if (Options().FlushBuffers && QPIsOnRemovableDrive(dest)) file->Flush();
+  if (Options().FlushBuffers && OnRemovableDrive(run, dest)) file->Flush();
   file.reset();
 
   // A failed, cancelled or skipped item leaves nothing behind, and a file it was to replace

@@ -30,4 +30,8 @@ struct TQPExtractRun {
   std::unordered_set<std::u16string> EnsuredDirs;
   // Each destination folder's listing is checked once per run, not once per file.
   qp::platform::FolderListingScope Listings;
+  // Whether the destination's drive (by letter) is removable, for the flush rule: a drive
+  // does not change its type during a run, and asking costs several system calls per file.
+  // 0 not asked yet, 1 removable, 2 not.
+  uint8_t DriveRemovable[26] = {};
 };

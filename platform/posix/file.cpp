@@ -156,6 +156,7 @@ bool File::Open(const std::u16string& path, uint16_t mode) {
     return false;
   }
   handle_ = fd;
+  writable_ = access != fmOpenRead;
   lastError_ = 0;
   return true;
 }
@@ -178,6 +179,7 @@ bool File::Create(const std::u16string& path) {
       }
       posix::NoteCreated(exact);
       handle_ = fd;
+      writable_ = true;
       lastError_ = 0;
       return true;
     }
@@ -205,6 +207,7 @@ bool File::Create(const std::u16string& path) {
   }
   posix::NoteCreated(native);
   handle_ = fd;
+  writable_ = true;
   lastError_ = 0;
   return true;
 }
@@ -356,10 +359,7 @@ bool File::SetAttributes(uint32_t attributes) {
   }
   // Open and Create refuse read-only files for writing, so a file open for writing is
   // writable by its owner already: clearing the read-only bit changes nothing there.
-  const int flags = fcntl(fd, F_GETFL);
-  if ((attributes & faReadOnly) == 0 && flags >= 0 && (flags & O_ACCMODE) != O_RDONLY) {
-    return true;
-  }
+  if ((attributes & faReadOnly) == 0 && writable_) return true;
   struct stat st;
   if (fstat(fd, &st) != 0) {
     lastError_ = errno;
