@@ -17,13 +17,18 @@ namespace pf = qp::platform;
 
 namespace {
 
-// The flush rule's question, answered once per drive letter and run; paths without a drive
-// letter (network shares, relative names) are asked every time.
+// The flush rule's question, answered once per drive and run: by letter, or the current
+// drive's for a relative path; network shares are asked every time.
 bool OnRemovableDrive(TQPExtractRun& run, const std::u16string& path) {
-  if (path.size() < 2 || path[1] != u':') return QPIsOnRemovableDrive(path);
-  const char16_t letter = path[0] | 0x20;
-  if (letter < u'a' || letter > u'z') return QPIsOnRemovableDrive(path);
-  uint8_t& known = run.DriveRemovable[letter - u'a'];
+  size_t slot = 26;
+  if (path.size() >= 2 && path[1] == u':') {
+    const char16_t letter = path[0] | 0x20;
+    if (letter < u'a' || letter > u'z') return QPIsOnRemovableDrive(path);
+    slot = letter - u'a';
+  } else if (path.size() >= 2 && (path[0] == u'\\' || path[0] == u'/') && (path[1] == u'\\' || path[1] == u'/')) {
+    return QPIsOnRemovableDrive(path);
+  }
+  uint8_t& known = run.DriveRemovable[slot];
   if (known == 0) known = QPIsOnRemovableDrive(path) ? 1 : 2;
   return known == 1;
 }

@@ -32,6 +32,6 @@ struct TQPExtractRun {
   qp::platform::FolderListingScope Listings;
   // Whether the destination's drive (by letter) is removable, for the flush rule: a drive
   // does not change its type during a run, and asking costs several system calls per file.
-  // 0 not asked yet, 1 removable, 2 not.
-  uint8_t DriveRemovable[26] = {};
+  // 0 not asked yet, 1 removable, 2 not; the last slot is the current drive's.
+  uint8_t DriveRemovable[27] = {};
 };

@@ -54,12 +54,16 @@ for a in ansi utf8 bsd; do
   same_as_sources || fail "$a.zip: extracted files differ"
 done
 
-# Without a terminal a wrong password skips every encrypted item, quietly but counted.
+# Without a terminal a wrong password skips every encrypted item, quietly but counted. The
+# archives are made afresh each run, and a header lets a wrong password pass its check now and
+# then (one in 256 for the traditional scheme): that item then fails its CRC or its code
+# instead of being skipped, and nothing of it stays either.
 for a in aes ansi; do
   extract "$work/$a.zip" 'wrong'
   [ "$rc" = 1 ] || fail "$a.zip with a wrong password: exit status $rc, not 1"
-  grep -q "0 item(s) failed, 2 item(s) skipped for want of a password" "$work/stderr" ||
-    fail "$a.zip: no count line: $(cat "$work/stderr")"
+  counts=$(grep -oE '[0-9]+ item\(s\) failed, [0-9]+ item\(s\) skipped for want of a password' "$work/stderr" |
+    awk '{print $1 + $4}')
+  [ "$counts" = 2 ] || fail "$a.zip: no count line of 2 items: $(cat "$work/stderr")"
   [ -z "$(find "$work/out" -type f)" ] || fail "$a.zip: a skipped item left a file"
   ! grep -q wrong "$work/stderr" || fail "$a.zip: the password appears in a message"
 done
