@@ -6,7 +6,7 @@ export DEBIAN_FRONTEND=noninteractive
 
 want=(build-essential cmake ninja-build pkg-config zlib1g-dev googletest libgtest-dev
       clang libclang-rt-14-dev libssl-dev
-      mingw-w64 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix libz-mingw-w64-dev
+      mingw-w64 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix g++-mingw-w64-i686-win32 libz-mingw-w64-dev
       zip unzip p7zip-full libarchive-tools python3 xvfb xauth bc time imagemagick osslsigncode
       fonts-liberation linux-perf strace)
 wine_pkgs=(wine wine32:i386)
