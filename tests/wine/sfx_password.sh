@@ -33,30 +33,40 @@ echo "streng geheim" >"$work/src/secret.txt"
 cat "$bin/sfxstub.exe" "$work/enc.zip" >"$work/right/enc.exe"
 cp "$work/right/enc.exe" "$work/cancel/enc.exe"
 
+# run_stub FOLDER EXE: starts a self-extractor from its folder and presses its extract button.
+run_stub() {
+  (cd "$1" && exec wine "./$2") &
+  stub=$!
+  uia timeout=60 window=TForm1 click=glb_extract >/dev/null || fail "no window ($1/$2)"
+}
+# answer TITLE PASSWORD: types the password into the dialog and presses OK.
+answer() {
+  uia timeout=30 dialog="$1" settext="#10=$2" >/dev/null || fail "no dialog '$1' to answer $2"
+  uia dialog="$1" click=OK >/dev/null || fail "no OK button"
+}
+# run_ends WHEN: the window goes and the program ends.
+run_ends() {
+  uia timeout=60 window=TForm1 gone >/dev/null || fail "the window did not end $1"
+  wait "$stub"
+  stub=""
+}
+
 # A wrong password, then the right one.
-(cd "$work/right" && exec wine ./enc.exe) &
-stub=$!
-uia timeout=60 window=TForm1 click=glb_extract >/dev/null || fail "no window"
 title='Password for "secret.txt"'
+run_stub "$work/right" enc.exe
 uia timeout=30 dialog="$title" settext='#10=falsch' >/dev/null || fail "no password dialog"
 sleep 0.3 && import -window root "$shots/password-dialog.png"
 uia dialog="$title" click=OK >/dev/null || fail "no OK button"
-uia timeout=30 dialog="$title" settext='#10=richtig' >/dev/null || fail "a wrong password did not ask again"
-uia dialog="$title" click=OK >/dev/null
-uia timeout=60 window=TForm1 gone >/dev/null || fail "the window did not end after the right password"
-wait "$stub"
-stub=""
+answer "$title" richtig
+run_ends "after the right password"
 [ "$(cat "$work/right/secret.txt" 2>/dev/null)" = "streng geheim" ] || fail "the item's bytes were not extracted"
 
 # Cancel skips the item: nothing written, no error box, the run ends.
-(cd "$work/cancel" && exec wine ./enc.exe) &
-stub=$!
-uia timeout=60 window=TForm1 click=glb_extract >/dev/null || fail "no window"
+run_stub "$work/cancel" enc.exe
 uia timeout=30 dialog="$title" click=Cancel >/dev/null || fail "no Cancel button"
-uia timeout=60 window=TForm1 gone >/dev/null || fail "the window did not end after Cancel"
-wait "$stub"
-stub=""
+run_ends "after Cancel"
 [ ! -e "$work/cancel/secret.txt" ] || fail "a skipped item left a file"
+
 # AES-256 from 7-Zip: the key derivation and the hashes run inside the window's handlers and
 # on the decrypting thread, both on stacks Windows aligns to 4 bytes only.
 if command -v 7z >/dev/null; then
@@ -66,15 +76,10 @@ if command -v 7z >/dev/null; then
   (cd "$work/src" && 7z a -tzip -mem=AES256 -prichtig "$work/aes.zip" secret.txt large.bin >/dev/null) ||
     fail "7z -mem=AES256"
   cat "$bin/sfxstub.exe" "$work/aes.zip" >"$work/aes/aes.exe"
-  (cd "$work/aes" && exec wine ./aes.exe) &
-  stub=$!
-  uia timeout=60 window=TForm1 click=glb_extract >/dev/null || fail "no window (AES)"
   first=$(python3 -c 'import sys, zipfile; print(zipfile.ZipFile(sys.argv[1]).namelist()[0])' "$work/aes.zip")
-  uia timeout=30 dialog="Password for \"$first\"" settext='#10=richtig' >/dev/null || fail "no password dialog (AES)"
-  uia dialog="Password for \"$first\"" click=OK >/dev/null
-  uia timeout=60 window=TForm1 gone >/dev/null || fail "the window did not end after the right AES password"
-  wait "$stub"
-  stub=""
+  run_stub "$work/aes" aes.exe
+  answer "Password for \"$first\"" richtig
+  run_ends "after the right AES password"
   [ "$(cat "$work/aes/secret.txt" 2>/dev/null)" = "streng geheim" ] || fail "the AES item's bytes were not extracted"
   cmp -s "$work/src/large.bin" "$work/aes/large.bin" || fail "the large AES item's bytes differ"
 else
