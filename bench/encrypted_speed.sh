@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Extraction speed of `quillpack extract` on encrypted archives next to unzip, 7z and bsdtar,
-# and against itself on the same text unencrypted; archives made here:
+# and against itself on the same text unencrypted; archives made by make_archives.sh:
 # one 256 MiB text-like file deflated by `zip -6`, the same file deflated and encrypted with
 # AES-256 by 7z and with the traditional scheme by `zip -6 -P`, and 20,000 files of 0.5 to
 # 8 KiB in 100 folders. The tools run alternately, five rounds each; the script prints the
@@ -21,38 +21,7 @@ done
 work=$(mktemp -d "${TMPDIR:-/tmp}/qp-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
-echo "building the benchmark archives in $work ..." >&2
-python3 - "$work" <<'PY'
-import os, random, sys
-work = sys.argv[1]
-rng = random.Random(2026)
-words = [''.join(rng.choice('etaoinshrdlucmfwypvbgkjqxz') for _ in range(rng.randint(2, 10)))
-         for _ in range(5000)]
-def text(size):
-    out, n = [], 0
-    while n < size:
-        line = ' '.join(rng.choices(words, k=rng.randint(4, 14))) + '\n'
-        out.append(line)
-        n += len(line)
-    return ''.join(out).encode()[:size]
-# 256 MiB: rotations of a 4 MiB text, so no repeat lies within deflate's 32 KiB window.
-base = text(4 << 20)
-with open(os.path.join(work, 'big.txt'), 'wb') as f:
-    for i in range(64):
-        cut = rng.randrange(len(base))
-        f.write(base[cut:] + base[:cut])
-small = os.path.join(work, 'small')
-for d in range(100):
-    folder = os.path.join(small, 'dir%03d' % d)
-    os.makedirs(folder)
-    for i in range(200):
-        with open(os.path.join(folder, 'file%03d.txt' % i), 'wb') as f:
-            f.write(text(rng.randint(512, 8192)))
-PY
-(cd "$work" && zip -6 -q big.zip big.txt && zip -6 -q -P bench big-classic.zip big.txt &&
-  7z a -bso0 -bsp0 -tzip -mem=AES256 -pbench big-aes256.zip big.txt && rm big.txt &&
-  zip -6 -q -r small.zip small && rm -rf small)
-ls -l "$work"/big*.zip "$work"/small.zip >&2
+bash "$here/make_archives.sh" "$work" big encrypted small
 
 python3 - "$work" "$quillpack" "$rounds" <<'PY'
 import os, shutil, statistics, subprocess, sys, time

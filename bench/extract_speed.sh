@@ -2,9 +2,9 @@
 # Extraction speed of `quillpack extract` next to unzip, 7z and bsdtar on archives made here:
 #   big    one 256 MiB text-like file deflated by `zip -6`
 #   small  20,000 files of 0.5 to 8 KiB in 100 folders (`zip -6`)
-#   large  one 4.5 GiB item (a ZIP64 archive): a 1 MiB pattern repeated, deflated by `zip -1`;
-#          the pattern is a 16 KiB pseudo-random block repeated, so output is cheap to make and
-#          the cost per output byte (writing, checking, handing over) shows
+#   large  one 4.5 GiB item (a ZIP64 archive) deflated by `zip -1`, cheap to make, so the cost
+#          per output byte (writing, checking, handing over) shows
+# (made by make_archives.sh)
 # The tools run alternately, ROUNDS rounds each; the script prints median wall and CPU (user +
 # sys) times, quillpack's ratio to each peer for both, and quillpack's peak resident memory.
 # The archives and the extracted files are removed at the end.
@@ -28,49 +28,10 @@ done
 work=$(mktemp -d "${TMPDIR:-/tmp}/qp-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
-echo "building the benchmark archives in $work ..." >&2
-python3 - "$work" "$cases" <<'PY'
-import os, random, sys
-work, cases = sys.argv[1], sys.argv[2].split()
-rng = random.Random(2026)
-words = [''.join(rng.choice('etaoinshrdlucmfwypvbgkjqxz') for _ in range(rng.randint(2, 10)))
-         for _ in range(5000)]
-def text(size):
-    out, n = [], 0
-    while n < size:
-        line = ' '.join(rng.choices(words, k=rng.randint(4, 14))) + '\n'
-        out.append(line)
-        n += len(line)
-    return ''.join(out).encode()[:size]
-# 256 MiB: rotations of a 4 MiB text, so no repeat lies within deflate's 32 KiB window.
-base = text(4 << 20)
-if 'big' in cases:
-    with open(os.path.join(work, 'big.txt'), 'wb') as f:
-        for i in range(64):
-            cut = rng.randrange(len(base))
-            f.write(base[cut:] + base[:cut])
-if 'small' in cases:
-    small = os.path.join(work, 'small')
-    for d in range(100):
-        folder = os.path.join(small, 'dir%03d' % d)
-        os.makedirs(folder)
-        for i in range(200):
-            with open(os.path.join(folder, 'file%03d.txt' % i), 'wb') as f:
-                f.write(text(rng.randint(512, 8192)))
-if 'large' in cases:
-    block = bytes(rng.randrange(256) for _ in range(16 << 10))
-    pattern = block * 64
-    with open(os.path.join(work, 'large.bin'), 'wb') as f:
-        for i in range(4608):  # 4.5 GiB
-            f.write(pattern)
-PY
 archives=()
-cd "$work"
-case " $cases " in *" big "*) zip -6 -q big.zip big.txt && rm big.txt && archives+=(big.zip) ;; esac
-case " $cases " in *" small "*) zip -6 -q -r small.zip small && rm -rf small && archives+=(small.zip) ;; esac
-case " $cases " in *" large "*) zip -1 -q large.zip large.bin && rm large.bin && archives+=(large.zip) ;; esac
-cd - >/dev/null
-for a in "${archives[@]}"; do ls -l "$work/$a" >&2; done
+for c in $cases; do archives+=("$c.zip"); done
+# shellcheck disable=SC2086  # one word per case
+bash "$here/make_archives.sh" "$work" $cases
 
 python3 - "$work" "$quillpack" "$rounds" "${OUT_DIR:-$work/out}" "${archives[@]}" <<'PY'
 import os, shutil, statistics, subprocess, sys

@@ -1,17 +1,26 @@
 #!/usr/bin/env bash
-# The benchmark archives, made in WORK: big.zip, one 256 MiB text-like file deflated by
-# `zip -6`, and small.zip, FILES small files of 0.5 to 8 KiB in 100 folders (default 20,000).
+# The benchmark archives, made in WORK:
+#   big        big.zip, one 256 MiB text-like file deflated by `zip -6`
+#   encrypted  the same file deflated and encrypted with the password "bench": big-classic.zip
+#              by `zip -6 -P` (the traditional scheme), big-aes256.zip by 7z (AES-256)
+#   small      small.zip, FILES small files of 0.5 to 8 KiB in 100 folders (default 20,000)
+#   large      large.zip, one 4.5 GiB item (ZIP64) by `zip -1`: a 16 KiB pseudo-random block
+#              repeated, so output is cheap to make and the cost per output byte shows
 #
-# usage: bench/make_archives.sh WORK [big] [small [FILES]]
+# usage: bench/make_archives.sh WORK [big] [encrypted] [small [FILES]] [large]
 set -euo pipefail
 work=$1
 shift
 big=0
+encrypted=0
 small=0
+large=0
 files=20000
 while [ $# -gt 0 ]; do
   case $1 in
     big) big=1 ;;
+    encrypted) encrypted=1 ;;
+    large) large=1 ;;
     small) small=1; if [ $# -gt 1 ] && [ "$2" -eq "$2" ] 2>/dev/null; then files=$2; shift; fi ;;
     *) echo "unknown archive: $1" >&2; exit 2 ;;
   esac
@@ -19,9 +28,11 @@ while [ $# -gt 0 ]; do
 done
 
 echo "building the benchmark archives in $work ..." >&2
-python3 - "$work" "$big" "$small" "$files" <<'PY'
+text_wanted=$((big | encrypted))
+python3 - "$work" "$text_wanted" "$small" "$files" "$large" <<'PY'
 import os, random, sys
 work, big, small_wanted, files = sys.argv[1], sys.argv[2] == '1', sys.argv[3] == '1', int(sys.argv[4])
+large = sys.argv[5] == '1'
 rng = random.Random(2026)
 words = [''.join(rng.choice('etaoinshrdlucmfwypvbgkjqxz') for _ in range(rng.randint(2, 10)))
          for _ in range(5000)]
@@ -48,8 +59,20 @@ if small_wanted:
         for i in range(per_folder):
             with open(os.path.join(folder, 'file%03d.txt' % i), 'wb') as f:
                 f.write(text(rng.randint(512, 8192)))
+if large:
+    block = bytes(rng.randrange(256) for _ in range(16 << 10))
+    pattern = block * 64
+    with open(os.path.join(work, 'large.bin'), 'wb') as f:
+        for i in range(4608):  # 4.5 GiB
+            f.write(pattern)
 PY
 cd "$work"
-if [ $big = 1 ]; then zip -6 -q big.zip big.txt && rm big.txt; fi
+if [ $big = 1 ]; then zip -6 -q big.zip big.txt; fi
+if [ $encrypted = 1 ]; then
+  zip -6 -q -P bench big-classic.zip big.txt
+  7z a -bso0 -bsp0 -tzip -mem=AES256 -pbench big-aes256.zip big.txt
+fi
+rm -f big.txt
 if [ $small = 1 ]; then zip -6 -q -r small.zip small && rm -rf small; fi
+if [ $large = 1 ]; then zip -1 -q large.zip large.bin && rm large.bin; fi
 ls -l "$work"/*.zip >&2
