@@ -46,7 +46,7 @@ answer() {
 }
 # run_ends WHEN: the window goes and the program ends.
 run_ends() {
-  uia timeout=60 window=TForm1 gone >/dev/null || fail "the window did not end $1"
+  uia timeout=60 absent=TForm1 >/dev/null || fail "the window did not end $1"
   wait "$stub"
   stub=""
 }

@@ -17,6 +17,9 @@
 //   settext=CONTROL=TEXT     replace a control's text
 //   wait=CONTROL.PROP=VALUE  wait until text, visible, enabled or checked has the value
 //   gone                     wait until the current window has been destroyed or hidden
+//   absent=NAME              wait until no visible top-level window has class or caption
+//                            NAME (also when there was none to begin with: a program that
+//                            ended between two calls of this helper is not waited for)
 //   close                    ask the current window to close (the close box)
 //   sleep=MILLISECONDS
 //
@@ -108,21 +111,25 @@ BOOL CALLBACK MatchTopLevel(HWND window, LPARAM data) {
   return TRUE;
 }
 
+HWND FindTopLevel(const std::wstring& name, bool dialogOnly) {
+  Search search{name, dialogOnly, nullptr};
+  EnumWindows(MatchTopLevel, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
 HWND WaitTopLevel(const std::wstring& name, bool dialogOnly, DWORD timeoutMs) {
   const DWORD start = GetTickCount();
   for (;;) {
-    Search search{name, dialogOnly, nullptr};
-    EnumWindows(MatchTopLevel, reinterpret_cast<LPARAM>(&search));
-    if (search.found != nullptr) {
+    if (const HWND found = FindTopLevel(name, dialogOnly)) {
       // Shown is not yet painted: let its program reach its message loop with nothing pending.
       DWORD processId = 0;
-      GetWindowThreadProcessId(search.found, &processId);
+      GetWindowThreadProcessId(found, &processId);
       if (HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, processId)) {
         const DWORD spent = GetTickCount() - start;
         WaitForInputIdle(process, spent < timeoutMs ? timeoutMs - spent : 0);
         CloseHandle(process);
       }
-      return search.found;
+      return found;
     }
     if (GetTickCount() - start > timeoutMs) Fail(L"no window \"" + name + L"\" within the timeout");
     Sleep(kPollMs);
@@ -282,6 +289,13 @@ int main() {
       const DWORD start = GetTickCount();
       while (current != nullptr && IsWindow(current) && IsWindowVisible(current)) {
         if (GetTickCount() - start > timeoutMs) Fail(L"the window is still there");
+        Sleep(kPollMs);
+      }
+      current = nullptr;
+    } else if (verb == L"absent") {
+      const DWORD start = GetTickCount();
+      while (FindTopLevel(value, false) != nullptr) {
+        if (GetTickCount() - start > timeoutMs) Fail(L"the window \"" + value + L"\" is still there");
         Sleep(kPollMs);
       }
       current = nullptr;
