@@ -11,7 +11,7 @@
 namespace qp_crypto_detail {
 namespace {
 
-// The tables of FIPS-197, built at compile time from the field GF(2^8) with the polynomial
+// The tables of FIPS-197, built from the field GF(2^8) with the polynomial
 // x^8 + x^4 + x^3 + x + 1 and the affine map of section 5.1.1. The round tables work on
 // little-endian column words: byte r of a word is row r of its column.
 constexpr uint8_t XTime(uint8_t x) { return uint8_t((x << 1) ^ ((x & 0x80) ? 0x1B : 0x00)); }
@@ -38,8 +38,9 @@ struct Tables {
   uint8_t rcon[11]{};
 };
 
-constexpr Tables MakeTables() {
-  Tables t{};
+// Fills zeroed tables. Run once at first use rather than stored in the program: the tables
+// are 8.7 KB that the self-extractor would otherwise carry in its file.
+constexpr void BuildTables(Tables& t) {
   // S-box: the multiplicative inverse (walking the generator 3 and its inverse), then the
   // affine transformation.
   uint8_t p = 1, q = 1;
@@ -67,23 +68,34 @@ constexpr Tables MakeTables() {
   }
   uint8_t r = 1;
   for (int i = 1; i <= 10; ++i, r = XTime(r)) t.rcon[i] = r;
-  return t;
 }
 
-constexpr Tables kTables = MakeTables();
-static_assert(kTables.sbox[0x00] == 0x63 && kTables.sbox[0x01] == 0x7C && kTables.sbox[0x53] == 0xED &&
-              kTables.sbox[0xFF] == 0x16);
-static_assert(kTables.inv[0x00] == 0x52 && kTables.rcon[10] == 0x36);
+// The builder checked against FIPS-197 while compiling.
+constexpr bool BuildsFips197Tables() {
+  Tables t{};
+  BuildTables(t);
+  return t.sbox[0x00] == 0x63 && t.sbox[0x01] == 0x7C && t.sbox[0x53] == 0xED && t.sbox[0xFF] == 0x16 &&
+         t.inv[0x00] == 0x52 && t.rcon[10] == 0x36 && t.te[0][0x01] == 0x847C7CF8u &&
+         t.td[0][0x01] == 0x5365417Eu;
+}
+static_assert(BuildsFips197Tables());
+
+// The tables, built by the first caller (threads that get here together wait for it).
+const Tables& AesTables() {
+  static Tables tables;
+  static const bool built = (BuildTables(tables), true);
+  (void)built;
+  return tables;
+}
 
 inline uint32_t B(uint32_t w, int r) { return (w >> (8 * r)) & 0xFF; }
 
-inline uint32_t SubWord(uint32_t w) {
-  return uint32_t(kTables.sbox[B(w, 0)]) | uint32_t(kTables.sbox[B(w, 1)]) << 8 |
-         uint32_t(kTables.sbox[B(w, 2)]) << 16 | uint32_t(kTables.sbox[B(w, 3)]) << 24;
+inline uint32_t SubWord(const Tables& t, uint32_t w) {
+  return uint32_t(t.sbox[B(w, 0)]) | uint32_t(t.sbox[B(w, 1)]) << 8 | uint32_t(t.sbox[B(w, 2)]) << 16 |
+         uint32_t(t.sbox[B(w, 3)]) << 24;
 }
 
-inline uint32_t InvMixColumn(uint32_t w) {
-  const auto& t = kTables;
+inline uint32_t InvMixColumn(const Tables& t, uint32_t w) {
   return t.td[0][t.sbox[B(w, 0)]] ^ t.td[1][t.sbox[B(w, 1)]] ^ t.td[2][t.sbox[B(w, 2)]] ^
          t.td[3][t.sbox[B(w, 3)]];
 }
@@ -91,6 +103,7 @@ inline uint32_t InvMixColumn(uint32_t w) {
 }  // namespace
 
 void AesExpandKey(const uint8_t* key, int keyBytes, int rounds, uint8_t* enc, uint8_t* dec) {
+  const Tables& t = AesTables();
   const int nk = keyBytes / 4;
   const int total = 4 * (rounds + 1);
   uint32_t w[60];
@@ -98,16 +111,16 @@ void AesExpandKey(const uint8_t* key, int keyBytes, int rounds, uint8_t* enc, ui
   for (int i = nk; i < total; ++i) {
     uint32_t temp = w[i - 1];
     if (i % nk == 0)
-      temp = SubWord(Rotl(temp, 24)) ^ kTables.rcon[i / nk];  // RotWord is a right rotation here
+      temp = SubWord(t, Rotl(temp, 24)) ^ t.rcon[i / nk];  // RotWord is a right rotation here
     else if (nk > 6 && i % nk == 4)
-      temp = SubWord(temp);
+      temp = SubWord(t, temp);
     w[i] = w[i - nk] ^ temp;
   }
   for (int i = 0; i < total; ++i) StoreLE32(enc + 4 * i, w[i]);
   for (int r = 0; r <= rounds; ++r) {
     for (int c = 0; c < 4; ++c) {
       uint32_t k = w[4 * (rounds - r) + c];
-      if (r != 0 && r != rounds) k = InvMixColumn(k);
+      if (r != 0 && r != rounds) k = InvMixColumn(t, k);
       StoreLE32(dec + 16 * r + 4 * c, k);
     }
   }
@@ -115,7 +128,8 @@ void AesExpandKey(const uint8_t* key, int keyBytes, int rounds, uint8_t* enc, ui
 }
 
 void AesEncryptTable(const uint8_t* rk, int rounds, const uint8_t* in, uint8_t* out) {
-  const auto& T = kTables.te;
+  const Tables& tables = AesTables();
+  const auto& T = tables.te;
   uint32_t s0 = LoadLE32(in) ^ LoadLE32(rk), s1 = LoadLE32(in + 4) ^ LoadLE32(rk + 4),
            s2 = LoadLE32(in + 8) ^ LoadLE32(rk + 8), s3 = LoadLE32(in + 12) ^ LoadLE32(rk + 12);
   for (int r = 1; r < rounds; ++r) {
@@ -127,7 +141,7 @@ void AesEncryptTable(const uint8_t* rk, int rounds, const uint8_t* in, uint8_t* 
     s0 = t0, s1 = t1, s2 = t2, s3 = t3;
   }
   rk += 16;
-  const uint8_t* S = kTables.sbox;
+  const uint8_t* S = tables.sbox;
   auto last = [&](uint32_t a, uint32_t b, uint32_t c, uint32_t d, const uint8_t* k) {
     return (uint32_t(S[B(a, 0)]) | uint32_t(S[B(b, 1)]) << 8 | uint32_t(S[B(c, 2)]) << 16 |
             uint32_t(S[B(d, 3)]) << 24) ^
@@ -140,7 +154,8 @@ void AesEncryptTable(const uint8_t* rk, int rounds, const uint8_t* in, uint8_t* 
 }
 
 void AesDecryptTable(const uint8_t* rk, int rounds, const uint8_t* in, uint8_t* out) {
-  const auto& T = kTables.td;
+  const Tables& tables = AesTables();
+  const auto& T = tables.td;
   uint32_t s0 = LoadLE32(in) ^ LoadLE32(rk), s1 = LoadLE32(in + 4) ^ LoadLE32(rk + 4),
            s2 = LoadLE32(in + 8) ^ LoadLE32(rk + 8), s3 = LoadLE32(in + 12) ^ LoadLE32(rk + 12);
   for (int r = 1; r < rounds; ++r) {
@@ -152,7 +167,7 @@ void AesDecryptTable(const uint8_t* rk, int rounds, const uint8_t* in, uint8_t* 
     s0 = t0, s1 = t1, s2 = t2, s3 = t3;
   }
   rk += 16;
-  const uint8_t* S = kTables.inv;
+  const uint8_t* S = tables.inv;
   auto last = [&](uint32_t a, uint32_t b, uint32_t c, uint32_t d, const uint8_t* k) {
     return (uint32_t(S[B(a, 0)]) | uint32_t(S[B(b, 1)]) << 8 | uint32_t(S[B(c, 2)]) << 16 |
             uint32_t(S[B(d, 3)]) << 24) ^

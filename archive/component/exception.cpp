@@ -2,6 +2,7 @@
 #include "archive/component/exception.h"
 
 #include <array>
+#include <string_view>
 #include <utility>
 
 #include "archive/component/component_base.h"
@@ -9,51 +10,63 @@
 
 namespace {
 
-constexpr std::array<const char16_t*, 41> kMessages = {
-    u"Unknown error",
-    u"Index out of bounds",
-    u"Invalid compression mode. Mode must be in [0-9] range",
-    u"Unexpected nil pointer",
-    u"Invalid size or check sum of file or unsupported compression format",
-    u"File name is blank. Specify appropriate file name",
-    u"File \"%s\" not found",
-    u"Archive is not open",
-    u"SFXStub property is not specified",
-    u"Cannot create file \"%s\"",
-    u"Cannot create directory \"%s\"",
-    u"Internal error. Update is not started",
-    u"Cannot open file \"%s\"",
-    u"Cannot proceed when update is not ended. Preceding EndUpdate call is required.",
-    u"Cannot delete file \"%s\"",
-    u"In-memory archive can be created only",
-    u"File is open in read-only mode",
-    u"Invalid compressed size, rfs.size = %d, count = %d",
-    u"Invalid archive file.",
-    u"Cannot create output file. Probably file is locked by another process. FileName = '%s'.",
-    u"Archive is open. You should close it beore performing this operation.",
-    u"Unable to create directory",
-    u"Cannot find 64-bit directory end record",
-    u"Cannot compress file '%s'. Zip64 mode is not enabled",
-    u"Cannot open archive file. Opening aborted or invalid file",
-    u"Write to stream error",
-    u"Cannot place SFX stub on volume. Volume size limit is too small",
-    u"Archive is damaged. Open failed",
-    u"MakeSFX is not allowed for splitted or spanned archives. Set SFXStub before archive "
-    u"creation instead of MakeSFX",
-    u"Archive already has SFX stub",
-    u"Multi-volume archive is not allowed for custom stream",
-    u"Multi-spanned archive is not allowed for modification. Use BeginUpdate/EndUpdate methods "
-    u"to add files several times",
-    u"Deflate64 compression method is not supported",
-    u"MakeSFX error",
-    u"Hashed list of file names is invalid",
-    u"Cannot delete folder \"%s\"",
-    u"File name is too long: \r\n\"%s\"",
-    u"Multiple transactions are not supported for multi-volume archives",
-    u"Invalid InitVector index = %d. Index should be >= 0 and < %d",
-    u"Disk is full. There is not enough free space on disk.",
-    u"Invalid password. Cannot decompress encrypted file.",
+// Kept as narrow text and widened when a message is made: the texts are ASCII, and the
+// self-extractor carries them in half the room.
+constexpr std::array<const char*, 41> kMessages = {
+    "Unknown error",
+    "Index out of bounds",
+    "Invalid compression mode. Mode must be in [0-9] range",
+    "Unexpected nil pointer",
+    "Invalid size or check sum of file or unsupported compression format",
+    "File name is blank. Specify appropriate file name",
+    "File \"%s\" not found",
+    "Archive is not open",
+    "SFXStub property is not specified",
+    "Cannot create file \"%s\"",
+    "Cannot create directory \"%s\"",
+    "Internal error. Update is not started",
+    "Cannot open file \"%s\"",
+    "Cannot proceed when update is not ended. Preceding EndUpdate call is required.",
+    "Cannot delete file \"%s\"",
+    "In-memory archive can be created only",
+    "File is open in read-only mode",
+    "Invalid compressed size, rfs.size = %d, count = %d",
+    "Invalid archive file.",
+    "Cannot create output file. Probably file is locked by another process. FileName = '%s'.",
+    "Archive is open. You should close it beore performing this operation.",
+    "Unable to create directory",
+    "Cannot find 64-bit directory end record",
+    "Cannot compress file '%s'. Zip64 mode is not enabled",
+    "Cannot open archive file. Opening aborted or invalid file",
+    "Write to stream error",
+    "Cannot place SFX stub on volume. Volume size limit is too small",
+    "Archive is damaged. Open failed",
+    "MakeSFX is not allowed for splitted or spanned archives. Set SFXStub before archive "
+    "creation instead of MakeSFX",
+    "Archive already has SFX stub",
+    "Multi-volume archive is not allowed for custom stream",
+    "Multi-spanned archive is not allowed for modification. Use BeginUpdate/EndUpdate methods "
+    "to add files several times",
+    "Deflate64 compression method is not supported",
+    "MakeSFX error",
+    "Hashed list of file names is invalid",
+    "Cannot delete folder \"%s\"",
+    "File name is too long: \r\n\"%s\"",
+    "Multiple transactions are not supported for multi-volume archives",
+    "Invalid InitVector index = %d. Index should be >= 0 and < %d",
+    "Disk is full. There is not enough free space on disk.",
+    "Invalid password. Cannot decompress encrypted file.",
 };
+
+constexpr bool AllAscii() {
+  for (const char* message : kMessages) {
+    for (const char* c = message; *c != 0; ++c) {
+      if (static_cast<unsigned char>(*c) > 0x7F) return false;
+    }
+  }
+  return true;
+}
+static_assert(AllAscii(), "widening byte by byte assumes ASCII texts");
 
 struct NativeErrorEntry {
   int32_t nativeError;
@@ -100,9 +113,10 @@ int32_t QPErrorCodeOf(int32_t nativeError) {
   return 0;
 }
 
-const char16_t* QPErrorMessage(int32_t errorCode) {
-  if (errorCode < 0 || errorCode >= static_cast<int32_t>(kMessages.size())) return kMessages[0];
-  return kMessages[static_cast<size_t>(errorCode)];
+std::u16string QPErrorMessage(int32_t errorCode) {
+  const bool known = errorCode >= 0 && errorCode < static_cast<int32_t>(kMessages.size());
+  const std::string_view text = kMessages[known ? static_cast<size_t>(errorCode) : 0];
+  return std::u16string(text.begin(), text.end());
 }
 
 std::u16string QPFormat(std::u16string_view format, std::initializer_list<TQPFormatArg> args) {

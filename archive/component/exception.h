@@ -74,7 +74,7 @@ class EQPException : public Exception {
 
 // The error code of a native error (0 when it is not in the table) and the message table.
 int32_t QPErrorCodeOf(int32_t nativeError);
-const char16_t* QPErrorMessage(int32_t errorCode);
+std::u16string QPErrorMessage(int32_t errorCode);
 
 // Fills "%s" and "%d" placeholders in order; "%%" is a percent sign. Used by the engine's
 // questions too, so that every message of the engine is formatted one way.
