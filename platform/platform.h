@@ -73,6 +73,10 @@ class File {
   // Creates the file (truncating an existing one) for reading and writing. Fails on a
   // read-only file.
   bool Create(const std::u16string& path);
+  // Creates the file for reading and writing only when no file answers to the name (letter
+  // case aside where names are case-insensitive); fails otherwise. On Windows that is a single
+  // call, where asking first and then creating would be two.
+  bool CreateNew(const std::u16string& path);
   void Close();
   bool IsOpen() const;
 
@@ -91,6 +95,8 @@ class File {
   // through the open handle, as SetFileAttributes does by name, without looking the name up
   // again. A read-only file still takes writes through this handle until it is closed.
   bool SetAttributes(uint32_t attributes);
+  // Both of the above; on Windows in one call.
+  bool SetDosDateTimeAndAttributes(uint32_t dosDateTime, uint32_t attributes);
 
   int LastError() const { return lastError_; }
 

@@ -55,6 +55,17 @@ std::u16string TemporaryNameBeside(const std::u16string& dest) {
   }
 }
 
+// The stream `make` returns, or null when it fails or throws: the caller reports the item's
+// name either way.
+template <class Make>
+std::unique_ptr<TQPFileStream> CreateOrNull(Make make) {
+  try {
+    return make();
+  } catch (...) {
+    return nullptr;
+  }
+}
+
 }  // namespace
 
 bool TQPBaseArchiver::EnsureDirectory(TQPExtractRun& run, const std::u16string& folder) {
@@ -108,7 +119,10 @@ void TQPBaseArchiver::ExtractOneItem(TQPExtractRun& run, int32_t index, std::u16
   if (item.IsFolder()) return;
 
   std::u16string dest = folder + name;
-  bool replacing = pf::FileExists(dest);
+  // Most items are new: a create that fails when the name is taken settles that in one step,
+  // where asking and then creating would take two. A name that is taken goes the full way.
+  std::unique_ptr<TQPFileStream> file = CreateOrNull([&] { return TQPFileStream::CreateNew(dest); });
+  bool replacing = !file && pf::FileExists(dest);
   if (replacing) {
     if (!Options().ReplaceReadOnly && (pf::GetFileAttributes(dest) & pf::faReadOnly) != 0) return;
     switch (Options().OverwriteMode) {
@@ -140,12 +154,7 @@ void TQPBaseArchiver::ExtractOneItem(TQPExtractRun& run, int32_t index, std::u16
   // An existing file is replaced only once the new one is complete: until then its data goes
   // to a temporary file beside it, so that a failure, a skip or a cancel loses nothing.
   const std::u16string target = replacing ? TemporaryNameBeside(dest) : dest;
-  std::unique_ptr<TQPFileStream> file;
-  try {
-    file = TQPFileStream::Create(target);
-  } catch (...) {
-    file.reset();
-  }
+  if (!file) file = CreateOrNull([&] { return TQPFileStream::Create(target); });
   if (!file) throw EQPException(neCannotCreateFile, this, {dest});
 
   std::exception_ptr failure;
@@ -155,11 +164,14 @@ void TQPBaseArchiver::ExtractOneItem(TQPExtractRun& run, int32_t index, std::u16
   } catch (...) {
     failure = std::current_exception();
   }
-  file->Handle().SetDosDateTime(static_cast<uint32_t>(item.CentralDirItem.Date) << 16 | item.CentralDirItem.Time);
+  const uint32_t dosTime = static_cast<uint32_t>(item.CentralDirItem.Date) << 16 | item.CentralDirItem.Time;
   const bool complete = !failure && !run.Cancel && keep;
   // Through the handle: looking the name up again would cost a call per file. Only a complete
-  // file gets them, since a read-only one could not be deleted below.
-  if (complete && Options().SetAttributes) file->Handle().SetAttributes(attr);
+  // file gets the attributes, since a read-only one could not be deleted below.
+  if (complete && Options().SetAttributes)
+    file->Handle().SetDosDateTimeAndAttributes(dosTime, attr);
+  else
+    file->Handle().SetDosDateTime(dosTime);
   if (Options().FlushBuffers && OnRemovableDrive(run, dest)) file->Flush();
   file.reset();
 

@@ -24,6 +24,12 @@ std::unique_ptr<TQPFileStream> TQPFileStream::Create(const std::u16string& path)
   return std::unique_ptr<TQPFileStream>(new TQPFileStream(std::move(file), path));
 }
 
+std::unique_ptr<TQPFileStream> TQPFileStream::CreateNew(const std::u16string& path) {
+  qp::platform::File file;
+  if (!file.CreateNew(path)) return nullptr;
+  return std::unique_ptr<TQPFileStream>(new TQPFileStream(std::move(file), path));
+}
+
 void TQPFileStream::DropBuffer() {
   if (bufferPos_ < bufferLen_) {
     // Put the OS position back where the caller believes it is.

@@ -16,6 +16,8 @@ class TQPFileStream : public TQPStream {
   static std::unique_ptr<TQPFileStream> Open(const std::u16string& path, uint16_t mode);
   // Creates (or truncates) a file for reading and writing.
   static std::unique_ptr<TQPFileStream> Create(const std::u16string& path);
+  // Creates a file only when none answers to the name; null otherwise.
+  static std::unique_ptr<TQPFileStream> CreateNew(const std::u16string& path);
 
   size_t Read(void* buffer, size_t count) override;
   size_t Write(const void* buffer, size_t count) override;

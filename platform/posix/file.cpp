@@ -161,6 +161,17 @@ bool File::Open(const std::u16string& path, uint16_t mode) {
   return true;
 }
 
+bool File::CreateNew(const std::u16string& path) {
+  Close();
+  // Create's first attempt is an exclusive create of the exact name; the lookup before it
+  // finds a file whose name differs only in letter case, which that would miss.
+  if (FileExists(path)) {
+    lastError_ = EEXIST;
+    return false;
+  }
+  return Create(path);
+}
+
 bool File::Create(const std::u16string& path) {
   Close();
   // The common case of an extraction is a new name in an existing folder: one exclusive
@@ -349,6 +360,10 @@ bool File::SetDosDateTime(uint32_t dosDateTime) {
     return false;
   }
   return true;
+}
+
+bool File::SetDosDateTimeAndAttributes(uint32_t dosDateTime, uint32_t attributes) {
+  return SetDosDateTime(dosDateTime) && SetAttributes(attributes);
 }
 
 bool File::SetAttributes(uint32_t attributes) {

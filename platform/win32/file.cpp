@@ -47,6 +47,37 @@ bool RefuseReadOnly(const std::u16string& path, int& lastError) {
   return false;
 }
 
+// A DOS date and time (local) as UTC, for a file that is open.
+bool UtcFromDos(bool open, uint32_t dosDateTime, FILETIME& utc, int& lastError) {
+  if (!open) {
+    lastError = ERROR_INVALID_HANDLE;
+    return false;
+  }
+  if (!ValidDosDateTime(dosDateTime)) {
+    lastError = ERROR_INVALID_PARAMETER;
+    return false;
+  }
+  FILETIME local;
+  if (!DosDateTimeToFileTime(static_cast<WORD>(dosDateTime >> 16), static_cast<WORD>(dosDateTime & 0xFFFF), &local) ||
+      !LocalFileTimeToFileTime(&local, &utc)) {
+    lastError = static_cast<int>(GetLastError());
+    return false;
+  }
+  return true;
+}
+
+// Sets the times `info` holds (zero ones stay) and the DOS bits of `attributes`; none at all
+// is spelt FILE_ATTRIBUTE_NORMAL, as for SetFileAttributesW.
+bool SetBasicInfo(HANDLE handle, FILE_BASIC_INFO& info, uint32_t attributes, int& lastError) {
+  const DWORD dos = attributes & (faReadOnly | faHidden | faSysFile | faArchive);
+  info.FileAttributes = dos == 0 ? FILE_ATTRIBUTE_NORMAL : dos;
+  if (!SetFileInformationByHandle(handle, FileBasicInfo, &info, sizeof info)) {
+    lastError = static_cast<int>(GetLastError());
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool File::Open(const std::u16string& path, uint16_t mode) {
@@ -96,6 +127,12 @@ bool File::Create(const std::u16string& path) {
   }
   return Adopt(CreateFileW(win32::Wide(apiPath), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+bool File::CreateNew(const std::u16string& path) {
+  Close();
+  return Adopt(CreateFileW(win32::Wide(win32::ApiPath(path)), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                           CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 bool File::Adopt(void* handle) {
@@ -211,19 +248,9 @@ bool File::Flush() {
 }
 
 bool File::SetDosDateTime(uint32_t dosDateTime) {
-  if (!IsOpen()) {
-    lastError_ = ERROR_INVALID_HANDLE;
-    return false;
-  }
-  if (!ValidDosDateTime(dosDateTime)) {
-    lastError_ = ERROR_INVALID_PARAMETER;
-    return false;
-  }
-  FILETIME local, utc;
-  if (!DosDateTimeToFileTime(static_cast<WORD>(dosDateTime >> 16),
-                             static_cast<WORD>(dosDateTime & 0xFFFF), &local) ||
-      !LocalFileTimeToFileTime(&local, &utc) ||
-      !SetFileTime(AsHandle(handle_), nullptr, nullptr, &utc)) {
+  FILETIME utc;
+  if (!UtcFromDos(IsOpen(), dosDateTime, utc, lastError_)) return false;
+  if (!SetFileTime(AsHandle(handle_), nullptr, nullptr, &utc)) {
     lastError_ = static_cast<int>(GetLastError());
     return false;
   }
@@ -235,16 +262,18 @@ bool File::SetAttributes(uint32_t attributes) {
     lastError_ = ERROR_INVALID_HANDLE;
     return false;
   }
-  // Zero times leave the times as they are; only the DOS bits go through, and none at all
-  // is spelt FILE_ATTRIBUTE_NORMAL, as for SetFileAttributesW.
+  // Zero times leave the times as they are.
   FILE_BASIC_INFO info{};
-  const DWORD dos = attributes & (faReadOnly | faHidden | faSysFile | faArchive);
-  info.FileAttributes = dos == 0 ? FILE_ATTRIBUTE_NORMAL : dos;
-  if (!SetFileInformationByHandle(AsHandle(handle_), FileBasicInfo, &info, sizeof info)) {
-    lastError_ = static_cast<int>(GetLastError());
-    return false;
-  }
-  return true;
+  return SetBasicInfo(AsHandle(handle_), info, attributes, lastError_);
+}
+
+bool File::SetDosDateTimeAndAttributes(uint32_t dosDateTime, uint32_t attributes) {
+  FILETIME utc;
+  if (!UtcFromDos(IsOpen(), dosDateTime, utc, lastError_)) return false;
+  FILE_BASIC_INFO info{};
+  info.LastWriteTime.LowPart = utc.dwLowDateTime;
+  info.LastWriteTime.HighPart = static_cast<LONG>(utc.dwHighDateTime);
+  return SetBasicInfo(AsHandle(handle_), info, attributes, lastError_);
 }
 
 }  // namespace qp::platform

@@ -130,6 +130,33 @@ TEST_F(FileTest, DosDateTimeRoundTripsAndRejectsImpossibleValues) {
   EXPECT_EQ(FileDosDateTime(Path(u"none.txt")), -1);
 }
 
+TEST_F(FileTest, CreateNewOnlyTakesAFreeName) {
+  File file;
+  ASSERT_TRUE(file.CreateNew(Path(u"new.txt")));
+  EXPECT_EQ(file.Write("fresh", 5), 5);
+  file.Close();
+  // A taken name, also in other letter case, is refused and keeps its content.
+  EXPECT_FALSE(file.CreateNew(Path(u"new.txt")));
+  EXPECT_FALSE(file.CreateNew(Path(u"NEW.TXT")));
+  EXPECT_FALSE(file.IsOpen());
+  EXPECT_EQ(ReadFile(u"new.txt", fmOpenRead | fmShareDenyNone), "fresh");
+  ASSERT_TRUE(ForceDirectories(Path(u"folder")));
+  EXPECT_FALSE(file.CreateNew(Path(u"folder")));
+  EXPECT_TRUE(DirectoryExists(Path(u"folder")));
+}
+
+TEST_F(FileTest, TimeAndAttributesInOneStep) {
+  File file;
+  ASSERT_TRUE(file.Create(Path(u"both.txt")));
+  EXPECT_EQ(file.Write("x", 1), 1);
+  EXPECT_FALSE(file.SetDosDateTimeAndAttributes(Dos(2021, 2, 29, 0, 0, 0), faArchive));
+  ASSERT_TRUE(file.SetDosDateTimeAndAttributes(Dos(2019, 7, 4, 10, 20, 30), faReadOnly | faArchive));
+  file.Close();
+  EXPECT_EQ(FileDosDateTime(Path(u"both.txt")), static_cast<int64_t>(Dos(2019, 7, 4, 10, 20, 30)));
+  EXPECT_EQ(GetFileAttributes(Path(u"both.txt")) & faReadOnly, faReadOnly);
+  ASSERT_TRUE(SetFileAttributes(Path(u"both.txt"), 0));
+}
+
 #ifndef _WIN32
 // DOS times are local times: the instant stored must be the zone's, summer time included,
 // and a change of TZ during the process must be followed.
