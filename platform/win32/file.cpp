@@ -110,23 +110,15 @@ bool File::Open(const std::u16string& path, uint16_t mode) {
 }
 
 bool File::Create(const std::u16string& path) {
-  Close();
-  const std::u16string apiPath = win32::ApiPath(path);
   // The common case of an extraction is a new name: a create that fails when the name exists
   // settles it in one call, and only an existing file needs the read-only check.
-  const HANDLE created = CreateFileW(win32::Wide(apiPath), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                     CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (created != INVALID_HANDLE_VALUE) return Adopt(created);
-  const DWORD error = GetLastError();
-  if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
-    lastError_ = static_cast<int>(error);
-    return false;
-  }
+  if (CreateNew(path)) return true;
+  if (lastError_ != ERROR_FILE_EXISTS && lastError_ != ERROR_ALREADY_EXISTS) return false;
   if (RefuseReadOnly(path, lastError_)) {
     return false;
   }
-  return Adopt(CreateFileW(win32::Wide(apiPath), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr));
+  return Adopt(CreateFileW(win32::Wide(win32::ApiPath(path)), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 bool File::CreateNew(const std::u16string& path) {
