@@ -1,25 +1,40 @@
 #!/usr/bin/env python3
 """Shrinks the exception-unwinding tables (.eh_frame) of a linked 32-bit PE program.
 
-GNU ld merges identical CIEs (the common part every FDE points to) only on ELF. On PE it
-keeps each input section's own CIE, so the stub carried some 430 copies of the same two
-CIEs, 11 KB of its file. This step keeps one copy of each distinct CIE, points every FDE at
-it, and closes the gap: the section gets shorter in the file, the sections after it move down
-in the file (their addresses stay), and the header's sizes and checksum are brought up to date.
+Two kinds of waste are taken out:
+
+- GNU ld merges identical CIEs (the common part every FDE points to) only on ELF. On PE it
+  keeps each input section's own CIE: the stub carried some 430 copies of the same two CIEs.
+  One copy of each distinct CIE is kept and every FDE points at it.
+- The compiler gives an FDE to every function, but the unwinder only ever looks up the frames
+  that are on the stack while an exception passes: the unwinder's entry points themselves
+  and every function that calls something an exception can come out of. A function that
+  calls nothing of the kind (a leaf, or one that only calls system DLLs, which no C++
+  exception can pass through, or other such functions) never is, and its FDE is dropped.
+  The call graph comes from the program's disassembly. An exception can come out of the
+  unwinder's entry points, of any indirect call or jump (its target is unknown), of code the
+  disassembly does not cover cleanly, and of every function that calls or jumps to one of
+  these; FDEs with language-specific data (catch or clean-up code) are always kept.
+
+The section then gets shorter in the file, the sections after it move down in the file (their
+addresses stay), and the header's sizes and checksum are brought up to date.
 
 Only the records the program registers with the unwinder are touched: those from the start of
 crtbegin.o's part of the section (its __EH_FRAME_BEGIN__, found through the linker map) up to
 the zero terminator. Records before it (the C runtime's start-up object) are copied as they
 are. Pointers in the tables are PC-relative (no base relocations point into the section; this
 is checked), so moving a record means adjusting its PC-relative fields by the distance it
-moved. After the rewrite every FDE is decoded again and must yield the same function range,
-instructions, personality routine and language-specific data as before, or the program is
-left untouched and the step fails.
+moved. After the rewrite every kept FDE is decoded again and must yield the same function
+range, instructions, personality routine and language-specific data as before, or the program
+is left untouched and the step fails.
 
-Usage: compact_eh_frame.py PROGRAM.exe LINKER.map
+Usage: compact_eh_frame.py PROGRAM.exe LINKER.map OBJDUMP
 """
+import bisect
+import os
 import re
 import struct
+import subprocess
 import sys
 
 SECTION = b".eh_fram"  # section names in the PE header are cut to eight bytes
@@ -184,36 +199,146 @@ def parse(data, begin, address, read_word):
         pos = end
 
 
-def compact(data, begin, address, read_word):
+# The unwinder's entry points: every C++ exception starts its way up the stack in one of them
+# (throw and rethrow through the first three, clean-up code resumes through the others).
+UNWINDER_ENTRY_POINTS = ("_Unwind_RaiseException", "_Unwind_Resume", "_Unwind_Resume_or_Rethrow",
+                         "_Unwind_ForcedUnwind", "_Unwind_Backtrace", "__cxa_throw", "__cxa_rethrow")
+
+
+def unwinder_entry_points(map_path):
+    pattern = re.compile(r"^\s+0x([0-9a-f]+)\s+(\S+)\s*$")
+    found = set()
+    for line in open(map_path, encoding="utf-8", errors="replace"):
+        match = pattern.match(line)
+        if match and match.group(2) in UNWINDER_ENTRY_POINTS:
+            found.add(int(match.group(1), 16))
+    if not found:
+        fail(f"{map_path} names none of the unwinder's entry points")
+    return found
+
+
+def disassemble(objdump, program):
+    """Address -> (mnemonic, operands) of every instruction in the program's code."""
+    listing = subprocess.run([objdump, "-d", "--no-show-raw-insn", program], check=True,
+                             capture_output=True, text=True).stdout
+    instruction = re.compile(r"^\s+([0-9a-f]+):\s+(\S+)\s*([^#<]*)")
+    code = {}
+    for line in listing.splitlines():
+        match = instruction.match(line)
+        if match:
+            code[int(match.group(1), 16)] = (match.group(2), match.group(3).strip())
+    return code
+
+
+def frames_never_unwound(fdes, code, entry_points, import_table):
+    """The FDEs whose function can never be on the stack while an exception passes."""
+    fdes = sorted(fdes, key=lambda f: f.pc_begin)
+    starts = [f.pc_begin for f in fdes]
+    addresses = sorted(code)
+
+    def function_at(address):
+        index = bisect.bisect_right(starts, address) - 1
+        if index >= 0 and address < fdes[index].pc_begin + fdes[index].pc_range:
+            return index
+        return None
+
+    def is_import(operand):
+        match = re.fullmatch(r"\*0x([0-9a-f]+)", operand)
+        return bool(match) and import_table[0] <= int(match.group(1), 16) < import_table[1]
+
+    def direct_target(operand):
+        match = re.fullmatch(r"(?:0x)?([0-9a-f]+)", operand)
+        return int(match.group(1), 16) if match else None
+
+    count = len(fdes)
+    calls = [[] for _ in range(count)]  # targets of direct calls
+    jumps = [[] for _ in range(count)]  # targets of direct jumps out of the function
+    throws = [False] * count  # an exception can come out of a call to the function
+    needed = [False] * count  # the function's frame can be on the stack under a throw
+    for index, fde in enumerate(fdes):
+        begin, end = fde.pc_begin, fde.pc_begin + fde.pc_range
+        first = bisect.bisect_left(addresses, begin)
+        last = bisect.bisect_left(addresses, end)
+        # The listing must start an instruction at both ends of the function, or it is not
+        # trusted to show every call in it.
+        clean = first < len(addresses) and addresses[first] == begin and (
+            last == len(addresses) or addresses[last] == end)
+        if begin in entry_points or not clean or fde.lsda is not None:
+            throws[index] = needed[index] = True
+            continue
+        for address in addresses[first:last]:
+            mnemonic, operand = code[address]
+            target = direct_target(operand)
+            if mnemonic in ("call", "calll"):
+                if target is not None:
+                    calls[index].append(target)
+                elif not is_import(operand):
+                    throws[index] = needed[index] = True
+            elif mnemonic.startswith("j"):
+                if target is not None:
+                    if not begin <= target < end:
+                        jumps[index].append(target)
+                elif not is_import(operand) and "(," not in operand:
+                    # An indexed jump is a switch within the function; any other indirect
+                    # jump leaves for somewhere unknown.
+                    throws[index] = True
+            elif mnemonic in ("(bad)", "lcall", "ljmp", "int", "int3", "into", "sysenter", "syscall"):
+                throws[index] = needed[index] = True
+
+    def target_throws(target):
+        index = function_at(target)
+        if index is None:
+            # Outside every FDE: only an import thunk (a jump through the import table) is
+            # known not to let an exception out.
+            mnemonic, operand = code.get(target, ("", ""))
+            return not (mnemonic == "jmp" and is_import(operand))
+        return fdes[index].pc_begin != target or throws[index]
+
+    changed = True
+    while changed:
+        changed = False
+        for index in range(count):
+            if not throws[index] and any(map(target_throws, calls[index] + jumps[index])):
+                throws[index] = changed = True
+    for index in range(count):
+        needed[index] = needed[index] or any(map(target_throws, calls[index]))
+    return {fdes[index].start for index in range(count) if not needed[index]}
+
+
+def compact(data, begin, address, read_word, unneeded):
+    """The section with one copy of each CIE and without the FDEs that start at an offset in
+    `unneeded` (a function of the parsed records); also how many CIEs and FDEs were dropped."""
     records, terminator = parse(data, begin, address, read_word)
+    dropped_fdes = unneeded([r for r in records if isinstance(r, Fde)])
     out = bytearray(data[:begin])
     placed = {}  # CIE key -> offset of the copy that is kept
+    kept = []
     for record in records:
-        if isinstance(record, Cie):
-            if record.key in placed:
-                continue
-            placed[record.key] = len(out)
-            pos = len(out)
-            out += record.bytes
-            if record.personality_field:
-                offset, encoding = record.personality_field
-                write_pointer(out, pos + offset, encoding, address, record.personality)
+        if isinstance(record, Cie) or record.start in dropped_fdes:
             continue
+        cie = record.cie
+        if cie.key not in placed:
+            placed[cie.key] = len(out)
+            out += cie.bytes
+            if cie.personality_field:
+                offset, encoding = cie.personality_field
+                write_pointer(out, placed[cie.key] + offset, encoding, address, cie.personality)
         pos = len(out)
         out += record.bytes
-        struct.pack_into("<I", out, pos + 4, pos + 4 - placed[record.cie.key])
-        write_pointer(out, pos + 8, record.cie.fde_encoding, address, record.pc_begin)
+        struct.pack_into("<I", out, pos + 4, pos + 4 - placed[cie.key])
+        write_pointer(out, pos + 8, cie.fde_encoding, address, record.pc_begin)
         if record.lsda_field is not None:
-            write_pointer(out, pos + record.lsda_field, record.cie.lsda_encoding, address, record.lsda)
+            write_pointer(out, pos + record.lsda_field, cie.lsda_encoding, address, record.lsda)
+        kept.append(record)
     out += data[terminator:terminator + 4]
-    # Decode again: every FDE must mean what it meant, in the same order.
+    # Decode again: every kept FDE must mean what it meant, in the same order.
     check, _ = parse(bytes(out), begin, address, read_word)
-    before = [r.meaning() for r in records if isinstance(r, Fde)]
+    before = [r.meaning() for r in kept]
     after = [r.meaning() for r in check if isinstance(r, Fde)]
     if before != after:
         fail("the rewritten tables do not decode to the same frames; program left as it was")
     cies = sum(isinstance(r, Cie) for r in records)
-    return bytes(out), cies - len(placed), len(placed)
+    return bytes(out), cies - len(placed), len(dropped_fdes)
 
 
 def pe_checksum(image, checksum_offset):
@@ -241,17 +366,18 @@ def frame_begin_address(map_path):
 
 
 def main():
-    if len(sys.argv) != 3:
+    if len(sys.argv) != 4:
         sys.exit(__doc__.strip().splitlines()[-1])
-    program, map_path = sys.argv[1], sys.argv[2]
+    program, map_path, objdump = sys.argv[1:]
     image = bytearray(open(program, "rb").read())
     pe = struct.unpack_from("<I", image, 0x3C)[0]
     if image[pe:pe + 4] != b"PE\0\0":
         fail(f"{program} is not a PE program")
     sections_count = struct.unpack_from("<H", image, pe + 6)[0]
     optional_size = struct.unpack_from("<H", image, pe + 20)[0]
-    if struct.unpack_from("<I", image, pe + 12)[0]:
-        fail("the program still has a symbol table; strip it first")
+    # An unstripped program (the tests) keeps its symbol and string tables after the sections.
+    symbols_pointer, symbols_count = struct.unpack_from("<II", image, pe + 12)
+    strings_pointer = symbols_pointer + 18 * symbols_count
     optional = pe + 24
     if struct.unpack_from("<H", image, optional)[0] != 0x10B:
         fail("not a 32-bit (PE32) program")
@@ -267,6 +393,10 @@ def main():
     for index in range(sections_count):
         header = table + 40 * index
         name = bytes(image[header:header + 8])
+        if name.startswith(b"/") and symbols_pointer:
+            # A long name, kept in the string table.
+            start = strings_pointer + int(name[1:].rstrip(b"\0"))
+            name = bytes(image[start:image.index(b"\0", start)])[:8]
         virtual_size, rva, raw_size, raw_pointer = struct.unpack_from("<IIII", image, header + 8)
         sections.append((header, name, virtual_size, rva, raw_size, raw_pointer))
     eh = [s for s in sections if s[1] == SECTION]
@@ -274,7 +404,7 @@ def main():
         fail("no .eh_frame section")
     header, _, virtual_size, rva, raw_size, raw_pointer = eh[0]
     end_of_sections = max(s[5] + s[4] for s in sections)
-    if end_of_sections != len(image):
+    if end_of_sections != (symbols_pointer or len(image)):
         fail("data follows the last section; compact the program before anything is appended")
 
     # No base relocation may point into the tables: a moved record would carry it wrongly.
@@ -304,7 +434,15 @@ def main():
                 return struct.unpack_from("<I", image, s[5] + offset)[0]
         fail(f"the personality slot at {target:#x} is not in the file")
 
-    compacted, dropped, kept = compact(data, begin, address, read_word)
+    import_rva, import_size = struct.unpack_from("<II", image, directories + 12 * 8)
+    import_table = (image_base + import_rva, image_base + import_rva + import_size)
+    entry_points = unwinder_entry_points(map_path)
+    code = disassemble(objdump, program)
+
+    def unneeded(fdes):
+        return frames_never_unwound(fdes, code, entry_points, import_table)
+
+    compacted, dropped_cies, dropped_fdes = compact(data, begin, address, read_word, unneeded)
     new_raw = -(-len(compacted) // file_alignment) * file_alignment
     shift = raw_size - new_raw
     if shift < 0:
@@ -318,15 +456,17 @@ def main():
     for other_header, _, _, _, _, other_pointer in sections:
         if other_pointer > raw_pointer:
             struct.pack_into("<I", out, other_header + 20, other_pointer - shift)
+    if symbols_pointer:
+        struct.pack_into("<I", out, pe + 12, symbols_pointer - shift)
     initialized = struct.unpack_from("<I", out, optional + 8)[0]
     struct.pack_into("<I", out, optional + 8, initialized - shift)
     checksum_offset = optional + 64
     if struct.unpack_from("<I", out, checksum_offset)[0]:
         struct.pack_into("<I", out, checksum_offset, pe_checksum(bytes(out), checksum_offset))
     open(program, "wb").write(out)
-    print(f"compact_eh_frame: {dropped} duplicate CIEs dropped ({kept} kept), "
-          f".eh_frame {virtual_size} -> {len(compacted)} bytes, {program}: "
-          f"{len(image)} -> {len(out)} bytes")
+    print(f"compact_eh_frame: {dropped_cies} duplicate CIEs and {dropped_fdes} FDEs of frames "
+          f"never unwound dropped, .eh_frame {virtual_size} -> {len(compacted)} bytes, "
+          f"{os.path.basename(program)}: {len(image)} -> {len(out)} bytes")
 
 
 if __name__ == "__main__":

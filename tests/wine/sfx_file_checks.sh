@@ -54,6 +54,7 @@ printf 'sfxstub.exe: %d bytes (%d KiB); goal %d KiB, limit %d KiB\n' "$size" $((
 [ "$size" -le "$limit" ] || fail "the stub is larger than $((limit / 1024)) KiB"
 if [ -f "$map" ]; then
   python3 "$source_dir/scripts/map-sizes.py" "$map" 12
+  echo "(the map's .eh_frame parts are counted before the unwinding tables were shrunk)"
   # The stub's threads are the system's own; the runtime's thread emulation layer must not
   # come along through some library object that still asks for it.
   if grep -q 'libwinpthread' "$map"; then
