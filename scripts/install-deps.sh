@@ -15,7 +15,10 @@ missing=()
 for p in "${want[@]}" "${wine_pkgs[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+if [ ${#missing[@]} -eq 0 ]; then
+  bash "$(dirname "$0")/fetch-zlib-source.sh"
+  exit 0
+fi
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   dpkg --add-architecture i386
@@ -28,3 +31,4 @@ for attempt in 1 2 3; do
   sleep 10
 done
 apt-get install -y -qq --no-install-recommends "${missing[@]}"
+bash "$(dirname "$0")/fetch-zlib-source.sh"
