@@ -166,13 +166,16 @@ void TQPBaseArchiver::ExtractOneItem(TQPExtractRun& run, int32_t index, std::u16
   }
   const uint32_t dosTime = static_cast<uint32_t>(item.CentralDirItem.Date) << 16 | item.CentralDirItem.Time;
   const bool complete = !failure && !run.Cancel && keep;
-  // Through the handle: looking the name up again would cost a call per file. Only a complete
-  // file gets the attributes, since a read-only one could not be deleted below.
-  if (complete && Options().SetAttributes)
-    file->Handle().SetDosDateTimeAndAttributes(dosTime, attr);
-  else
-    file->Handle().SetDosDateTime(dosTime);
-  if (Options().FlushBuffers && OnRemovableDrive(run, dest)) file->Flush();
+  // Through the handle: looking the name up again would cost a call per file. A file that is
+  // deleted below gets neither its time nor its attributes (a read-only one could not be
+  // deleted), nor a flush.
+  if (complete) {
+    if (Options().SetAttributes)
+      file->Handle().SetDosDateTimeAndAttributes(dosTime, attr);
+    else
+      file->Handle().SetDosDateTime(dosTime);
+    if (Options().FlushBuffers && OnRemovableDrive(run, dest)) file->Flush();
+  }
   file.reset();
 
   // A failed, cancelled or skipped item leaves nothing behind, and a file it was to replace
