@@ -44,7 +44,8 @@ def fail(message):
     sys.exit(f"compact_eh_frame: {message}")
 
 
-def uleb(data, pos):
+def leb128(data, pos, signed=False):
+    """A LEB128 number at `pos` and the position after it."""
     result = shift = 0
     while True:
         byte = data[pos]
@@ -52,28 +53,16 @@ def uleb(data, pos):
         result |= (byte & 0x7F) << shift
         shift += 7
         if byte < 0x80:
-            return result, pos
-
-
-def sleb(data, pos):
-    result = shift = 0
-    while True:
-        byte = data[pos]
-        pos += 1
-        result |= (byte & 0x7F) << shift
-        shift += 7
-        if byte < 0x80:
-            if byte & 0x40:
+            if signed and byte & 0x40:
                 result -= 1 << shift
             return result, pos
 
 
 # Pointer encodings GCC uses for 32-bit targets: absolute, or relative to the field, in four
 # bytes; 0x80 (indirect) only says the target holds the pointer. Anything else is refused.
-def pointer_size(encoding):
+def check_pointer_encoding(encoding):
     if encoding & 0x0F not in (0x00, 0x03, 0x0B) or encoding & 0x70 not in (0x00, 0x10):
         fail(f"pointer encoding {encoding:#x} is not handled")
-    return 4
 
 
 def is_pc_relative(encoding):
@@ -82,7 +71,7 @@ def is_pc_relative(encoding):
 
 def read_pointer(data, pos, encoding, address):
     """The pointer's target (None for 0, which means "none") and the position after it."""
-    pointer_size(encoding)
+    check_pointer_encoding(encoding)
     raw = struct.unpack_from("<i" if encoding & 0x0F == 0x0B else "<I", data, pos)[0]
     if raw == 0:
         return None, pos + 4
@@ -108,18 +97,18 @@ class Cie:
         aug_end = data.index(b"\0", pos)
         self.augmentation = data[pos:aug_end].decode("ascii")
         pos = aug_end + 1
-        _, pos = uleb(data, pos)  # code alignment
-        _, pos = sleb(data, pos)  # data alignment
+        _, pos = leb128(data, pos)  # code alignment
+        _, pos = leb128(data, pos, signed=True)  # data alignment
         if self.version == 1:
             pos += 1
         else:
-            _, pos = uleb(data, pos)
+            _, pos = leb128(data, pos)
         self.fde_encoding = 0x00
         self.lsda_encoding = None
         self.personality = None
         self.personality_field = None
         if self.augmentation.startswith("z"):
-            _, pos = uleb(data, pos)
+            _, pos = leb128(data, pos)
             for letter in self.augmentation[1:]:
                 if letter == "R":
                     self.fde_encoding = data[pos]
@@ -160,7 +149,7 @@ class Fde:
         self.lsda = None
         self.lsda_field = None
         if cie.augmentation.startswith("z"):
-            length, aug_start = uleb(data, pos)
+            length, aug_start = leb128(data, pos)
             if cie.lsda_encoding is not None:
                 self.lsda_field = aug_start - start
                 self.lsda, _ = read_pointer(data, aug_start, cie.lsda_encoding, address)
@@ -407,13 +396,19 @@ def main():
     if end_of_sections != (symbols_pointer or len(image)):
         fail("data follows the last section; compact the program before anything is appended")
 
+    def file_offset(target_rva, size):
+        """Where `size` bytes at an address relative to the image lie in the file, or None."""
+        for s in sections:
+            offset = target_rva - s[3]
+            if 0 <= offset <= min(s[2], s[4]) - size:
+                return s[5] + offset
+        return None
+
     # No base relocation may point into the tables: a moved record would carry it wrongly.
     pos = 0
-    reloc_data = None
-    for s in sections:
-        if s[3] <= reloc_rva < s[3] + s[2]:
-            reloc_data = image[s[5] + reloc_rva - s[3]: s[5] + reloc_rva - s[3] + reloc_size]
-    while reloc_data and pos + 8 <= len(reloc_data):
+    reloc_at = file_offset(reloc_rva, reloc_size) if reloc_size else None
+    reloc_data = image[reloc_at:reloc_at + reloc_size] if reloc_at is not None else b""
+    while pos + 8 <= len(reloc_data):
         page, block_size = struct.unpack_from("<II", reloc_data, pos)
         if block_size < 8:
             break
@@ -427,12 +422,12 @@ def main():
     if not 0 <= begin < virtual_size:
         fail("crtbegin.o's .eh_frame lies outside the section")
     data = bytes(image[raw_pointer:raw_pointer + virtual_size])
+
     def read_word(target):
-        for s in sections:
-            offset = target - image_base - s[3]
-            if 0 <= offset <= min(s[2], s[4]) - 4:
-                return struct.unpack_from("<I", image, s[5] + offset)[0]
-        fail(f"the personality slot at {target:#x} is not in the file")
+        at = file_offset(target - image_base, 4)
+        if at is None:
+            fail(f"the personality slot at {target:#x} is not in the file")
+        return struct.unpack_from("<I", image, at)[0]
 
     import_rva, import_size = struct.unpack_from("<II", image, directories + 12 * 8)
     import_table = (image_base + import_rva, image_base + import_rva + import_size)
@@ -451,7 +446,7 @@ def main():
     out = bytearray(image[:raw_pointer])
     out += compacted + b"\0" * (new_raw - len(compacted))
     out += image[raw_pointer + raw_size:]
-    struct.pack_into("<II", out, header + 8, len(compacted), rva)
+    struct.pack_into("<I", out, header + 8, len(compacted))
     struct.pack_into("<I", out, header + 16, new_raw)
     for other_header, _, _, _, _, other_pointer in sections:
         if other_pointer > raw_pointer:

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Fetches zlib's source as Debian 12 ships it (the same release as the mingw-w64 zlib package)
 # into build/zlib-source, for the Windows programs to build their inflater from: compiled for
-# size with one section per function, it is 12 KB smaller in the self-extractor than the
+# size with one section per function, it is 11 KB smaller in the self-extractor than the
 # prebuilt library. Not kept in the repository; without it the build uses the prebuilt one.
 # Uses a private apt state, so the system's package lists are left as they are.
 set -euo pipefail

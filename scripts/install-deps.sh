@@ -15,20 +15,17 @@ missing=()
 for p in "${want[@]}" "${wine_pkgs[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
 done
-if [ ${#missing[@]} -eq 0 ]; then
-  bash "$(dirname "$0")/fetch-zlib-source.sh"
-  exit 0
+if [ ${#missing[@]} -gt 0 ]; then
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+  fi
+  # A mirror caught mid-sync fails the index download now and then: try again before giving
+  # up, and go on with the indexes that did arrive.
+  for attempt in 1 2 3; do
+    apt-get update -qq && break
+    echo "apt-get update failed (attempt $attempt), retrying" >&2
+    sleep 10
+  done
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
-
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  dpkg --add-architecture i386
-fi
-# A mirror caught mid-sync fails the index download now and then: try again before giving up,
-# and go on with the indexes that did arrive.
-for attempt in 1 2 3; do
-  apt-get update -qq && break
-  echo "apt-get update failed (attempt $attempt), retrying" >&2
-  sleep 10
-done
-apt-get install -y -qq --no-install-recommends "${missing[@]}"
 bash "$(dirname "$0")/fetch-zlib-source.sh"
