@@ -4,6 +4,7 @@
 
 #include <functional>
 
+#include "app/display_path.h"
 #include "app/gauge_position.h"
 #include "app/program_name.h"
 #include "app/text_lines.h"
@@ -71,6 +72,9 @@ void TForm1::bnExtractClick(TComponent*) {
   if (state_ != TFormState::Ready) return;
   yesToAll_ = false;
   Control(TControlId::glb_extract).SetVisible(false);
+  // The gauge's stored value is no progress: a run that ends before its first report (the
+  // archive cannot be opened) must not be left showing 50%.
+  Control(TControlId::GaugeZip).SetPosition(0);
   Control(TControlId::GaugeZip).SetVisible(true);
   Control(TControlId::Label3).SetVisible(true);
   state_ = TFormState::Running;
@@ -107,7 +111,8 @@ void TForm1::LaunchFollowUp(const std::u16string& baseDir) {
   const std::u16string iniPath = baseDir + u"\\start.ini";
   if (!qp::platform::FileExists(iniPath)) return;
   const std::vector<std::u16string> lines = ReadTextFileLines(iniPath);
-  if (lines.empty()) throw Exception(u"List index out of bounds (0): " + iniPath + u" holds no line");
+  if (lines.empty())
+    throw Exception(u"List index out of bounds (0): " + DisplayPath(iniPath) + u" holds no line");
   const std::u16string target = baseDir + u"\\" + lines[0];
   if (qp::platform::FileExists(target)) toolkit_.ShellOpen(target);
 }

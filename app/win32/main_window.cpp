@@ -108,6 +108,7 @@ TMainWindow::TMainWindow(HINSTANCE instance) : instance_(instance) {
     controls_[static_cast<size_t>(layout.id)].Attach(control, layout.kind);
   }
   Control(TControlId::GaugeZip).SetPosition(50);
+  SendMessageW(window_, DM_SETDEFID, ControlWindowId(TControlId::glb_extract), 0);
 
   ApplyLayout(DpiOf(window_));
   CentreOnMonitor(window_, MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY));
@@ -141,9 +142,32 @@ int TMainWindow::Run() {
 }
 
 void TMainWindow::Dispatch(MSG& message) {
-  if (IsDialogMessageW(window_, &message)) return;
-  TranslateMessage(&message);
-  DispatchMessageW(&message);
+  if (!IsDialogMessageW(window_, &message)) {
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  // The dialog manager takes the default look from every other button when Tab moves the
+  // focus, but in a window that is not a dialog nothing gives it back when the focus lands
+  // on the edit box or the check box; a click moves the focus without it altogether.
+  const HWND focus = GetFocus();
+  if (focus != focusSeen_) ShowDefaultButton(focus);
+}
+
+void TMainWindow::ShowDefaultButton(HWND focus) {
+  focusSeen_ = focus;
+  const auto isPushButton = [](HWND control) {
+    return control != nullptr &&
+           (SendMessageW(control, WM_GETDLGCODE, 0, 0) & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)) != 0;
+  };
+  const bool focusOnPushButton = IsChild(window_, focus) && isPushButton(focus);
+  const HWND standing = GetDlgItem(window_, defaultId_);
+  for (TWin32Control& control : controls_) {
+    const HWND button = control.Window();
+    if (!isPushButton(button)) continue;
+    const bool wanted = focusOnPushButton ? button == focus : button == standing;
+    const bool shown = (SendMessageW(button, WM_GETDLGCODE, 0, 0) & DLGC_DEFPUSHBUTTON) != 0;
+    if (wanted != shown) SendMessageW(button, BM_SETSTYLE, wanted ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
+  }
 }
 
 void TMainWindow::ApplyLayout(UINT dpi) {
@@ -208,12 +232,16 @@ LRESULT TMainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
     }
     case DM_GETDEFID: {
-      // Enter presses the extract button while it is there to press.
-      const HWND extract = controls_[static_cast<size_t>(TControlId::glb_extract)].Window();
-      if (IsWindowVisible(extract) && IsWindowEnabled(extract))
-        return MAKELRESULT(ControlWindowId(TControlId::glb_extract), DC_HASDEFID);
+      // Enter presses the default button (the extract button) while it is there to press.
+      const HWND standing = GetDlgItem(window_, defaultId_);
+      if (standing != nullptr && IsWindowVisible(standing) && IsWindowEnabled(standing))
+        return MAKELRESULT(defaultId_, DC_HASDEFID);
       return 0;
     }
+    case DM_SETDEFID:
+      defaultId_ = static_cast<int>(wParam);
+      ShowDefaultButton(GetFocus());
+      return TRUE;
     case WM_ACTIVATE:
       // Keep the focus on the control that had it when the window comes back.
       if (LOWORD(wParam) == WA_INACTIVE) {

@@ -47,6 +47,9 @@ class TMainWindow : public IToolkit {
   void OnCommand(int id, int code);
   // Dispatches one message the way a dialog would (Tab, Enter, access keys).
   void Dispatch(MSG& message);
+  // Gives the default-button look to the push button that Enter presses now: the focused one
+  // when a push button has the focus, else the window's default button (DM_SETDEFID).
+  void ShowDefaultButton(HWND focus);
   // Fonts, control places and the window's size for the resolution `dpi`.
   void ApplyLayout(UINT dpi);
   int Scale(int pixels) const { return MulDiv(pixels, static_cast<int>(dpi_), 96); }
@@ -64,6 +67,8 @@ class TMainWindow : public IToolkit {
   TForm1* form_ = nullptr;
   bool terminated_ = false;
   HWND lastFocus_ = nullptr;
+  HWND focusSeen_ = nullptr;  // the focus that ShowDefaultButton last answered
+  int defaultId_ = 0;         // the window's default button, set through DM_SETDEFID
   bool pumpedOnce_ = false;
   DWORD lastPump_ = 0;  // tick count of the last ProcessMessages that looked into the queue
 };

@@ -57,9 +57,15 @@ bool UtcFromDos(bool open, uint32_t dosDateTime, FILETIME& utc, int& lastError) 
     lastError = ERROR_INVALID_PARAMETER;
     return false;
   }
-  FILETIME local;
-  if (!DosDateTimeToFileTime(static_cast<WORD>(dosDateTime >> 16), static_cast<WORD>(dosDateTime & 0xFFFF), &local) ||
-      !LocalFileTimeToFileTime(&local, &utc)) {
+  // A DOS time is local time of its own date: the zone's rules for that date decide the
+  // offset. LocalFileTimeToFileTime would apply today's offset instead, so a summer date
+  // extracted in winter would come out an hour off.
+  FILETIME localFile;
+  SYSTEMTIME local, universal;
+  if (!DosDateTimeToFileTime(static_cast<WORD>(dosDateTime >> 16), static_cast<WORD>(dosDateTime & 0xFFFF), &localFile) ||
+      !FileTimeToSystemTime(&localFile, &local) ||
+      !TzSpecificLocalTimeToSystemTime(nullptr, &local, &universal) ||
+      !SystemTimeToFileTime(&universal, &utc)) {
     lastError = static_cast<int>(GetLastError());
     return false;
   }

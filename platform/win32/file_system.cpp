@@ -131,8 +131,13 @@ int64_t FileDosDateTime(const std::u16string& path) {
     Fail();
     return -1;
   }
+  // Local time by the rules of the file's own date, as the DOS times of items are read, so
+  // that the newer/older comparison does not shift by an hour across summer time.
+  SYSTEMTIME universal, localSystem;
   FILETIME local;
-  if (!FileTimeToLocalFileTime(&data.ftLastWriteTime, &local)) {
+  if (!FileTimeToSystemTime(&data.ftLastWriteTime, &universal) ||
+      !SystemTimeToTzSpecificLocalTime(nullptr, &universal, &localSystem) ||
+      !SystemTimeToFileTime(&localSystem, &local)) {
     Fail();
     return -1;
   }

@@ -144,7 +144,7 @@ TEST_F(AppRunTest, ExitDuringTheRunLetsItFinishLaunchAndEnd) {
   };
   kit.log.clear();
   Extract();
-  for (const std::string& entry : kit.log) runsStarted += entry == "GaugeZip.Position=0";
+  for (const std::string& entry : kit.log) runsStarted += entry == "glb_extract.Hide";
   EXPECT_EQ(runsStarted, 1);
   EXPECT_EQ(Read("last.txt"), "last");
   EXPECT_EQ(Read("big.txt").size(), 3u << 20);
@@ -159,6 +159,9 @@ TEST_F(AppRunTest, ProgramWithoutAnArchiveShowsTheErrorAndStaysStuck) {
   TForm1& form = Start();
   kit.log.clear();
   Extract();
+  // No progress report came: the gauge shows 0%, not the value it was made with.
+  EXPECT_TRUE(kit.At(TControlId::GaugeZip).visible);
+  EXPECT_EQ(kit.At(TControlId::GaugeZip).position, 0);
   ASSERT_EQ(kit.errorBoxes.size(), 1u);
   const std::u16string& message = kit.errorBoxes[0];
   EXPECT_NE(message.find(u"Invalid archive"), std::u16string::npos);

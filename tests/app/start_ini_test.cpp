@@ -2,6 +2,7 @@
 // lines that open nothing or cannot be read.
 #include <gtest/gtest.h>
 
+#include "app/display_path.h"
 #include "app/text_lines.h"
 #include "tests/app/app_fixture.h"
 
@@ -90,7 +91,8 @@ TEST_F(StartIniTest, WithoutAnyLineTheErrorBoxShowsAndTheWindowStays) {
   Run("\xEF\xBB\xBF");
   ASSERT_EQ(kit.errorBoxes.size(), 1u);
   EXPECT_EQ(kit.errorBoxes[0].back(), u'.');
-  EXPECT_NE(kit.errorBoxes[0].find(u"start.ini"), std::u16string::npos);
+  // The destination ends in a backslash; the message shows the path with single ones.
+  EXPECT_EQ(kit.errorBoxes[0], u"List index out of bounds (0): " + dest_ + u"start.ini holds no line.");
   EXPECT_TRUE(kit.shellOpened.empty());
   EXPECT_EQ(kit.LogOf({"CloseWindow", "Terminate"}), std::vector<std::string>{});
   EXPECT_EQ(form_->State(), TFormState::Stuck);
@@ -104,6 +106,15 @@ TEST_F(StartIniTest, NoStartIniEndsRightAfterTheExtraction) {
   Extract();
   EXPECT_TRUE(kit.shellOpened.empty());
   EXPECT_EQ(form.State(), TFormState::Ending);
+}
+
+TEST(DisplayPathTest, DoubledSeparatorsShowOnceAndServerPrefixesStay) {
+  EXPECT_EQ(DisplayPath(u"C:\\dest\\\\start.ini"), u"C:\\dest\\start.ini");
+  EXPECT_EQ(DisplayPath(u"C:\\a\\\\\\b\\"), u"C:\\a\\b\\");
+  EXPECT_EQ(DisplayPath(u"\\\\server\\share\\\\x"), u"\\\\server\\share\\x");
+  EXPECT_EQ(DisplayPath(u"\\\\?\\C:\\x\\\\y"), u"\\\\?\\C:\\x\\y");
+  EXPECT_EQ(DisplayPath(u"\\start.ini"), u"\\start.ini");
+  EXPECT_EQ(DisplayPath(u""), u"");
 }
 
 }  // namespace

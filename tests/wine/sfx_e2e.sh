@@ -107,6 +107,14 @@ expect_eq "$(grep '^Label2' <<<"$out" | field 2)" "Version für Harlbeck 2021.10
 expect_eq "$(grep '^GaugeZip' <<<"$out" | field 3)" "0" "gauge hidden"
 expect_eq "$(grep '^Label3' <<<"$out" | cut -d'|' -f2-3)" "|0" "file label cleared and hidden"
 shot window-before
+# The default-button frame goes with Enter: on the focused push button while one has the
+# focus, back on the extract button when Tab moves on to the edit box and the check box.
+tabs=$(uia window=TForm1 default=glb_extract default=glb_exit key=TAB sleep=300 focus default=glb_extract \
+  default=glb_exit key=TAB sleep=300 focus default=glb_extract key=TAB sleep=300 focus default=glb_extract)
+expect_eq "$(tr '\n' ' ' <<<"$tabs")" "default|glb_extract|1 default|glb_exit|0 focus|Programm verlassen ... default|glb_extract|0 \
+default|glb_exit|1 focus|$(winpath "$work/normal")\\ default|glb_extract|1 focus|existierende Dateien überschreiben! \
+default|glb_extract|1 " "default button while Tab moves the focus"
+shot window-focus-on-check-box
 # The folder dialog starts without the destination preselected; cancelling it keeps the text.
 uia window=TForm1 click=glb_dest >/dev/null
 uia timeout=30 dialog='Browse for Folder' >/dev/null || fail "no folder dialog"
@@ -249,7 +257,27 @@ uia dialog='Self-Extractor STUB' click=OK >/dev/null || fail "no OK button in th
 stuck=$(uia timeout=10 window=TForm1 print=glb_extract print=GaugeZip)
 expect_eq "$(grep '^glb_extract' <<<"$stuck" | field 3)" "0" "window stays with the extract button hidden"
 expect_eq "$(grep '^GaugeZip' <<<"$stuck" | field 3)" "1" "window stays with the gauge shown"
+# No progress was ever reported: the gauge shows 0%, not the value it was made with.
+expect_eq "$(grep '^GaugeZip' <<<"$stuck" | field 2)" "0%" "gauge after a failed open"
 expect_eq "$(ls "$work/empty")" "plain.exe" "nothing written"
+uia window=TForm1 click=glb_exit timeout=30 gone >/dev/null || fail "exit did not end the stuck window"
+
+begin "start.ini without a line"
+# The destination is preset with a trailing backslash; the message names the file with
+# single separators, as a person reads a path.
+mkdir -p "$work/noline-src" "$work/noline"
+printf '\xEF\xBB\xBF' > "$work/noline-src/start.ini"
+echo "payload" > "$work/noline-src/payload.txt"
+(cd "$work/noline-src" && zip -q "$work/noline.zip" start.ini payload.txt)
+cat "$bin/sfxstub.exe" "$work/noline.zip" > "$work/noline/noline.exe"
+start_stub "$work/noline/noline.exe"
+uia timeout=60 window=TForm1 click=glb_extract >/dev/null || fail "no window"
+box=$(uia timeout=30 dialog='Self-Extractor STUB' dump)
+shot error-box-start-ini
+message=$(grep -v '^window|' <<<"$box" | grep '^Static' | field 2 | grep . | tail -1)
+expect_eq "$message" "List index out of bounds (0): $(winpath "$work/noline")\\start.ini holds no line." \
+  "error text of a start.ini without a line"
+uia dialog='Self-Extractor STUB' click=OK >/dev/null || fail "no OK button in the error box"
 uia window=TForm1 click=glb_exit timeout=30 gone >/dev/null || fail "exit did not end the stuck window"
 
 begin "signed self-extractor"

@@ -12,6 +12,7 @@
 //   dump                     print that line for every child of the current window
 //   size                     print "size|WIDTH|HEIGHT" of the current window's client area
 //   focus                    print "focus|text" of the control that has the keyboard focus
+//   default=CONTROL          print "default|CONTROL|1" when the button has the default look
 //   key=RETURN|TAB|ESCAPE    press the key on the control that has the focus
 //   click=CONTROL            press a button or check box of the current window
 //   settext=CONTROL=TEXT     replace a control's text
@@ -259,6 +260,10 @@ int main() {
       const HWND focus = current ? FocusOf(current) : nullptr;
       if (focus == nullptr) Fail(L"nothing has the focus");
       Out(L"focus|" + Property(focus, L"text"));
+    } else if (verb == L"default") {
+      // Whether the button carries the default-button look (the frame that says Enter presses it).
+      const LONG style = GetWindowLongW(RequireControl(current, value), GWL_STYLE);
+      Out(L"default|" + value + L"|" + ((style & BS_TYPEMASK) == BS_DEFPUSHBUTTON ? L"1" : L"0"));
     } else if (verb == L"key") {
       const UINT key = value == L"RETURN" ? VK_RETURN : value == L"TAB" ? VK_TAB : value == L"ESCAPE" ? VK_ESCAPE : 0;
       const HWND focus = current ? FocusOf(current) : nullptr;
