@@ -4,16 +4,27 @@
 # OEM names from a DOS host, Unicode path fields (matching, stale, wrong version, cut short,
 # not UTF-8), and the writers that set the flag (7-Zip, bsdtar, Python). `list` prints and
 # `extract` writes exactly the intended names, byte for byte (decomposed names stay so).
+# BIN holds quillpack, or quillpack.exe (run under wine). Usage: writer_names.sh BIN
 set -uo pipefail
 bin=$1
-q=$bin/quillpack
-work=$(mktemp -d)
+export LC_ALL=C.UTF-8
+# The work folder's own name is outside ASCII (and the ANSI code page), so the paths given
+# on the command line need it to arrive as it is.
+work=$(mktemp -d /tmp/names-Łódź.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 fail() {
   echo "FAIL: $*"
   exit 1
 }
-export LC_ALL=C.UTF-8
+if [ -x "$bin/quillpack" ]; then
+  q() { "$bin/quillpack" "$@"; }
+  at() { printf '%s' "$1"; }
+else
+  command -v wine >/dev/null && [ -f "$bin/quillpack.exe" ] || { echo "SKIP: no wine or no quillpack.exe"; exit 77; }
+  export WINEDEBUG=-all
+  q() { wine "$bin/quillpack.exe" "$@" | tr -d '\r'; }
+  at() { printf 'Z:%s' "${1//\//\\}"; }
+fi
 
 # The names every Unix-side writer gets; the NFD form is made by Python below.
 names=("Bestätigung.txt" "Übersicht/Grüße.txt" "日本語.txt" "Ελληνικά.txt" "plain.txt")
@@ -23,13 +34,13 @@ for n in "${names[@]}"; do echo "data of $n" >"$work/src/$n"; done
 # Compares what `list` prints and what `extract` writes (files only) with the expected names.
 check() {
   local archive=$1 expected=$2 label=$3
-  "$q" list "$archive" >"$work/listed" 2>"$work/err" || fail "$label: list failed: $(cat "$work/err")"
+  q list "$(at "$archive")" >"$work/listed" 2>"$work/err" || fail "$label: list failed: $(cat "$work/err")"
   sort "$work/listed" | grep -v '/$' >"$work/listed.sorted"
   sort "$expected" >"$work/expected.sorted"
   cmp -s "$work/listed.sorted" "$work/expected.sorted" ||
     fail "$label: listed $(cat -A "$work/listed.sorted" | tr '\n' ' ') expected $(cat -A "$work/expected.sorted" | tr '\n' ' ')"
   rm -rf "$work/out"
-  "$q" extract "$archive" -d "$work/out" -o always </dev/null >/dev/null 2>"$work/err" ||
+  q extract "$(at "$archive")" -d "$(at "$work/out")" -o always </dev/null >/dev/null 2>"$work/err" ||
     fail "$label: extract failed: $(cat "$work/err")"
   (cd "$work/out" && find . -type f | sed 's|^\./||' | sort) >"$work/written"
   cmp -s "$work/written" "$work/expected.sorted" ||
@@ -115,12 +126,12 @@ for a in py_nfc py_nfd py_osx py_dos py_path py_flag; do
   check "$work/$a.zip" "$work/$a.zip.names" "Python $a"
 done
 # The content goes with the name: each file holds the text written under its intended name.
-"$q" extract "$work/py_nfd.zip" -d "$work/nfd" -o always </dev/null >/dev/null 2>&1
+q extract "$(at "$work/py_nfd.zip")" -d "$(at "$work/nfd")" -o always </dev/null >/dev/null 2>&1
 nfd_name=$(python3 -c 'import unicodedata; print(unicodedata.normalize("NFD", "Übersicht/Grüße.txt"))')
 [ "$(cat "$work/nfd/$nfd_name")" = "data of $nfd_name" ] || fail "the decomposed name holds other data"
 # A selection by the decoded name finds the item.
 if [ -f "$work/infozip.zip" ]; then
-  "$q" extract "$work/infozip.zip" -d "$work/one" -o always 'Übersicht/*' </dev/null >/dev/null 2>&1 ||
+  q extract "$(at "$work/infozip.zip")" -d "$(at "$work/one")" -o always 'Übersicht/*' </dev/null >/dev/null 2>&1 ||
     fail "extracting by a decoded name"
   [ "$(cd "$work/one" && find . -type f)" = "./Übersicht/Grüße.txt" ] ||
     fail "a mask on the decoded name selected $(cd "$work/one" && find . -type f)"
