@@ -54,9 +54,9 @@ class IToolkit {
   virtual void Terminate() = 0;
 
   // Environment: the full path of the program's own file; the user's temporary folder as
-  // the platform's ANSI query reports it with a 255-character buffer (ending in a backslash,
+  // the platform's wide query reports it, at any length (ending in a backslash,
   // empty when the query fails); the platform's locale-aware lower-casing.
   virtual std::u16string ProgramPath() = 0;
-  virtual std::u16string TempFolderAnsiQuery() = 0;
+  virtual std::u16string TempFolderQuery() = 0;
   virtual std::u16string LowerCase(const std::u16string& text) = 0;
 };

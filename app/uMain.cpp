@@ -55,7 +55,7 @@ void TForm1::FormCreate(TComponent*) {
   } else {
     // An installer launcher: unpack into the temporary folder, replacing what an earlier
     // start left there. A failed query leaves the destination empty for the user to fill.
-    Control(TControlId::edPath).SetText(toolkit_.TempFolderAnsiQuery());
+    Control(TControlId::edPath).SetText(toolkit_.TempFolderQuery());
     Control(TControlId::glb_extract).SetText(kSetupCaption);
     IControl& overwrite = Control(TControlId::cboverwrite);
     overwrite.SetEnabled(false);

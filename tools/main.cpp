@@ -9,6 +9,7 @@
 
 #include "archive/component/archiver.h"
 #include "platform/platform.h"
+#include "platform/terminal/terminal.h"
 #include "tools/commands.h"
 #include "tools/terminal_text.h"
 
@@ -69,9 +70,10 @@ int Version() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) return Usage();
-  const std::string command = argv[1];
-  const std::vector<std::string> args(argv + 2, argv + argc);
+  const std::vector<std::string> all = qp::platform::terminal::CommandArguments(argc, argv);
+  if (all.size() < 2) return Usage();
+  const std::string command = all[1];
+  const std::vector<std::string> args(all.begin() + 2, all.end());
   try {
     if (command == "--help" || command == "-h") return Help();
     if (command == "--version") return Version();

@@ -6,6 +6,7 @@
 #include <shellapi.h>
 
 #include <cstdlib>
+#include <vector>
 
 #include "app/win32/centre_window.h"
 #include "app/win32/folder_dialog.h"
@@ -325,12 +326,18 @@ void TMainWindow::Terminate() { PostQuitMessage(0); }
 
 std::u16string TMainWindow::ProgramPath() { return qp::platform::ExecutablePath(); }
 
-std::u16string TMainWindow::TempFolderAnsiQuery() {
-  char buffer[255];
-  const DWORD length = GetTempPathA(sizeof buffer, buffer);
-  // Zero is a failure; a length not below the buffer's is the size the path would need.
-  if (length == 0 || length >= sizeof buffer) return std::u16string();
-  return qp::platform::AnsiToUtf16(std::string_view(buffer, length));
+std::u16string TMainWindow::TempFolderQuery() {
+  // The wide query: the ANSI one gives a best-fit look-alike of a folder whose name the code
+  // page cannot spell (a folder that does not exist), and stops at 255 characters.
+  std::vector<wchar_t> buffer(MAX_PATH + 1);
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    const DWORD length = GetTempPathW(static_cast<DWORD>(buffer.size()), buffer.data());
+    // Zero is a failure; a length not below the buffer's is the size the path would need.
+    if (length == 0) return std::u16string();
+    if (length < buffer.size()) return std::u16string(reinterpret_cast<const char16_t*>(buffer.data()), length);
+    buffer.resize(length + 1);
+  }
+  return std::u16string();
 }
 
 std::u16string TMainWindow::LowerCase(const std::u16string& text) {

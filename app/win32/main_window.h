@@ -38,7 +38,7 @@ class TMainWindow : public IToolkit {
   void CloseWindow() override;
   void Terminate() override;
   std::u16string ProgramPath() override;
-  std::u16string TempFolderAnsiQuery() override;
+  std::u16string TempFolderQuery() override;
   std::u16string LowerCase(const std::u16string& text) override;
 
  private:

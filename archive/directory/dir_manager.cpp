@@ -234,14 +234,20 @@ void TQPDirManager::ReadEntries(int64_t position, uint32_t count, uint32_t lastD
     if (multiVolume && h.Signature != kCentralHeaderSignature) throw EStreamError("Volume is not part of the set");
     if ((h.Flags & kFlagEncrypted) && h.VersionNeeded < kStrongEncryptionVersion) item.CryptoAlgorithm = 0;
     item.ActualMethod = h.Method;
-    Directory.SetEntryName(index, DecodeCentralName(ReadBytes(*ArchiveStream, h.NameLength), h.Flags, oemNames));
-    if (h.ExtraLength != 0) ReadExtraFields(item, index, h.ExtraLength);
+    const std::string storedName = ReadBytes(*ArchiveStream, h.NameLength);
+    Directory.SetEntryName(index, DecodeCentralName(storedName, h.Flags, oemNames, h.VersionMadeBy));
+    if (h.ExtraLength != 0) ReadExtraFields(item, index, h.ExtraLength, storedName);
     item.ItemComment = ReadBytes(*ArchiveStream, h.CommentLength);
   }
 }
 
-void TQPDirManager::ReadExtraFields(TDirItem& item, int32_t index, uint16_t length) {
+void TQPDirManager::ReadExtraFields(TDirItem& item, int32_t index, uint16_t length,
+                                    std::string_view storedName) {
   item.HasZip64Values = false;
+  // The Unicode name field has the last word over the path field, wherever each one stands.
+  bool unicodeNameSet = false;
+  std::u16string pathName;
+  bool pathNameSet = false;
   uint32_t consumed = 0;
   while (consumed + 4 <= length) {
     uint8_t head[4];
@@ -262,9 +268,15 @@ void TQPDirManager::ReadExtraFields(TDirItem& item, int32_t index, uint16_t leng
         break;
       case kUnicodeNameExtraId: {
         TUnicodeExtendedInfo info;
-        if (info.Parse(data, size)) Directory.SetEntryName(index, info.Name);
+        if (info.Parse(data, size)) {
+          Directory.SetEntryName(index, info.Name);
+          unicodeNameSet = true;
+        }
         break;
       }
+      case kUnicodePathExtraId:
+        if (!pathNameSet) pathNameSet = ParseUnicodePathField(data, size, storedName, pathName);
+        break;
       case kAesExtraId:
         ApplyAesExtraField(item, data, size);
         break;
@@ -272,6 +284,7 @@ void TQPDirManager::ReadExtraFields(TDirItem& item, int32_t index, uint16_t leng
         break;
     }
   }
+  if (pathNameSet && !unicodeNameSet) Directory.SetEntryName(index, pathName);
   // Fewer than four bytes left over cannot hold a field; skip them.
   if (consumed < length) ArchiveStream->Seek(length - consumed, qp::platform::SeekOrigin::Current);
 }
@@ -425,14 +438,17 @@ void TQPDirManager::RebuildFromLocalHeaders(bool endRecordFound) {
 
     const int64_t afterHeader = q + static_cast<int64_t>(TLocalFileHeader::kSize);
     std::u16string name;
-    if (size - afterHeader >= local.NameLength)
-      name = DecodeRebuiltName(ReadBytes(*ArchiveStream, local.NameLength), applyOem && !(local.Flags & kFlagUtf8));
+    std::string storedName;
+    if (size - afterHeader >= local.NameLength) {
+      storedName = ReadBytes(*ArchiveStream, local.NameLength);
+      name = DecodeRebuiltName(storedName, applyOem && !(local.Flags & kFlagUtf8));
+    }
     Directory.SetEntryName(index, name);
     if (local.ExtraLength != 0 && size - afterHeader >= local.NameLength) {
       // An extra area cut short by the end of the file keeps the part that is there.
       const int64_t room = size - afterHeader - local.NameLength;
       const auto length = static_cast<uint16_t>(std::min<int64_t>(local.ExtraLength, room));
-      if (length != 0) ReadExtraFields(item, index, length);
+      if (length != 0) ReadExtraFields(item, index, length, storedName);
     }
     if (h.LocalHeaderOffset == kMarker32) {
       // A header beyond 4 GiB keeps its whole offset, as a ZIP64 value (after the extra

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "archive/directory/dir_array.h"
 #include "archive/format/records.h"
@@ -54,7 +55,8 @@ class TQPDirManager {
  private:
   void ReadDirectoryOrRebuild();
   void ReadEntries(int64_t position, uint32_t count, uint32_t lastDisk, TQPVolumeNumberInfo& volume);
-  void ReadExtraFields(TDirItem& item, int32_t index, uint16_t length);
+  // storedName: the header's name bytes, which a Unicode path field must match by CRC.
+  void ReadExtraFields(TDirItem& item, int32_t index, uint16_t length, std::string_view storedName);
   void LocateArchiveStart(uint64_t endPosition);
   void CorrectOffsets();
   void RebuildFromLocalHeaders(bool endRecordFound);

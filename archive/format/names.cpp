@@ -3,11 +3,16 @@
 
 #include <algorithm>
 
+#include "archive/format/crc32.h"
 #include "archive/format/little_endian.h"
 #include "archive/format/records.h"
 #include "platform/platform.h"
 
 namespace {
+
+constexpr uint8_t kHostUnix = 3;
+constexpr uint8_t kHostOsX = 19;
+constexpr uint8_t kUnicodePathVersion = 1;
 
 bool IsContinuation(uint8_t b) { return b >= 0x80 && b <= 0xBF; }
 
@@ -47,9 +52,14 @@ TNameBytesKind ClassifyNameBytes(std::string_view bytes) {
   return sawHigh ? TNameBytesKind::Utf8 : TNameBytesKind::Ascii;
 }
 
-std::u16string DecodeCentralName(std::string_view bytes, uint16_t flags, bool oemNames) {
+std::u16string DecodeCentralName(std::string_view bytes, uint16_t flags, bool oemNames,
+                                 uint16_t versionMadeBy) {
+  const TNameBytesKind kind = ClassifyNameBytes(bytes);
   // ASCII is the same in every code page and in UTF-8: the common case needs no conversion.
-  if (ClassifyNameBytes(bytes) == TNameBytesKind::Ascii) return std::u16string(bytes.begin(), bytes.end());
+  if (kind == TNameBytesKind::Ascii) return std::u16string(bytes.begin(), bytes.end());
+  const uint8_t host = static_cast<uint8_t>(versionMadeBy >> 8);
+  if (kind == TNameBytesKind::Utf8 && (host == kHostUnix || host == kHostOsX))
+    return qp::platform::Utf8ToUtf16(bytes);
   std::string converted;
   if (oemNames && (flags & kFlagUtf8) == 0) {
     converted = qp::platform::OemToAnsi(bytes);
@@ -64,6 +74,17 @@ std::u16string DecodeRebuiltName(std::string_view bytes, bool applyOem) {
   if (zero != std::string_view::npos) bytes = bytes.substr(0, zero);
   if (applyOem) return qp::platform::AnsiToUtf16(qp::platform::OemToAnsi(bytes));
   return qp::platform::AnsiToUtf16(bytes);
+}
+
+bool ParseUnicodePathField(const uint8_t* data, size_t size, std::string_view storedName,
+                           std::u16string& name) {
+  if (size <= 5 || data[0] != kUnicodePathVersion) return false;
+  const uint32_t crc = ~UpdateCrc32(0xFFFFFFFFu, storedName.data(), storedName.size());
+  if (GetLE<uint32_t>(data + 1) != crc) return false;
+  const std::string_view text(reinterpret_cast<const char*>(data + 5), size - 5);
+  if (ClassifyNameBytes(text) == TNameBytesKind::Other) return false;
+  name = qp::platform::Utf8ToUtf16(text);
+  return true;
 }
 
 bool TUnicodeExtendedInfo::Parse(const uint8_t* data, size_t size) {

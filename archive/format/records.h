@@ -16,6 +16,7 @@ constexpr uint32_t kZip64LocatorSignature = 0x07064B50;     // "PK" 06 07
 constexpr uint16_t kZip64ExtraId = 0x0001;
 constexpr uint16_t kUnicodeNameExtraId = 0x554E;            // "NU"
 constexpr uint32_t kUnicodeNameSignature = 0x5843554E;      // "NUCX"
+constexpr uint16_t kUnicodePathExtraId = 0x7075;            // "up": UTF-8 name, CRC of the stored one
 constexpr uint16_t kAesExtraId = 0x9901;
 
 constexpr uint32_t kMarker32 = 0xFFFFFFFF;

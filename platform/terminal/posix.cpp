@@ -12,6 +12,7 @@ bool StderrIsTerminal() { return isatty(STDERR_FILENO) != 0; }
 bool StdoutIsTerminal() { return isatty(STDOUT_FILENO) != 0; }
 
 std::u16string TypedText(std::string_view typed) { return Utf8ToUtf16(typed); }
+std::vector<std::string> CommandArguments(int argc, char** argv) { return {argv, argv + argc}; }
 std::u16string ArgumentText(std::string_view argument) { return Utf8ToUtf16(argument); }
 
 struct EchoOff::Saved {

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qp::platform::terminal {
 
@@ -16,8 +17,10 @@ bool StdoutIsTerminal();
 // A line typed at the terminal, as UTF-16: the terminal's UTF-8 on POSIX, the console's input
 // code page on Windows. Bytes that do not decode become U+FFFD.
 std::u16string TypedText(std::string_view typed);
-// A command-line argument as UTF-16: UTF-8 on POSIX, the ANSI code page in which the C
-// runtime hands arguments over on Windows. Bytes that do not decode become U+FFFD.
+// The program's arguments (argv[0] first) in UTF-8. On Windows they come from the wide
+// command line: the C runtime's argv is in the ANSI code page, which cannot spell every path.
+std::vector<std::string> CommandArguments(int argc, char** argv);
+// An argument from CommandArguments as UTF-16. Bytes that do not decode become U+FFFD.
 std::u16string ArgumentText(std::string_view argument);
 
 // While it lives, what is typed on the terminal is not shown (for passwords). Without a

@@ -1,5 +1,7 @@
-// The terminal on Windows: the C runtime's _isatty, the console mode and its input code page.
+// The terminal on Windows: the C runtime's _isatty, the console mode and its input code page,
+// and the wide command line.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <io.h>
 #include <cstdio>
@@ -24,7 +26,21 @@ std::u16string TypedText(std::string_view typed) {
   return text;
 }
 
-std::u16string ArgumentText(std::string_view argument) { return AnsiToUtf16(argument); }
+std::vector<std::string> CommandArguments(int argc, char** argv) {
+  int count = 0;
+  LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  std::vector<std::string> arguments;
+  if (wide == nullptr) {
+    for (int i = 0; i < argc; ++i) arguments.push_back(Utf16ToUtf8(AnsiToUtf16(argv[i])));
+    return arguments;
+  }
+  for (int i = 0; i < count; ++i)
+    arguments.push_back(Utf16ToUtf8(std::u16string(reinterpret_cast<const char16_t*>(wide[i]))));
+  LocalFree(wide);
+  return arguments;
+}
+
+std::u16string ArgumentText(std::string_view argument) { return Utf8ToUtf16(argument); }
 
 struct EchoOff::Saved {
   HANDLE input = nullptr;

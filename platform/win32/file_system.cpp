@@ -199,28 +199,20 @@ int64_t DiskFreeSpace(const std::u16string& path) {
 }
 
 std::u16string TempFolder() {
-  // The ANSI query is what the engine has always used. Its 255-character buffer can be too
-  // small, and ANSI cannot spell every user name ('?' appears, which no real path contains);
-  // then the wide query gives the real folder instead of a broken one.
-  char ansi[256] = {};
-  const DWORD length = GetTempPathA(255, ansi);
-  std::u16string result;
-  if (length > 0 && length < 255 && std::string_view(ansi, length).find('?') == std::string_view::npos) {
-    result = AnsiToUtf16(std::string_view(ansi, length));
-  } else {
-    std::vector<wchar_t> wide(MAX_PATH + 1);
-    DWORD n = GetTempPathW(static_cast<DWORD>(wide.size()), wide.data());
-    if (n >= wide.size()) {
-      wide.resize(n + 1);
-      n = GetTempPathW(static_cast<DWORD>(wide.size()), wide.data());
-    }
-    if (n == 0 || n >= wide.size()) {
-      Fail();
-      return std::u16string();
-    }
-    result = win32::FromWide(wide.data(), n);
+  // Only the wide query gives every folder as it is: the ANSI one gives a best-fit look-alike
+  // (no '?' to tell) of a name the code page cannot spell, and stops at 255 characters.
+  std::vector<wchar_t> wide(MAX_PATH + 1);
+  DWORD n = GetTempPathW(static_cast<DWORD>(wide.size()), wide.data());
+  if (n >= wide.size()) {
+    wide.resize(n + 1);
+    n = GetTempPathW(static_cast<DWORD>(wide.size()), wide.data());
   }
-  if (result.empty() || result.back() != u'\\') result.push_back(u'\\');
+  if (n == 0 || n >= wide.size()) {
+    Fail();
+    return std::u16string();
+  }
+  std::u16string result = win32::FromWide(wide.data(), n);
+  if (result.back() != u'\\') result.push_back(u'\\');
   return result;
 }
 

@@ -110,7 +110,7 @@ class ScriptedToolkit : public IToolkit {
   void CloseWindow() override { log.push_back("CloseWindow"); }
   void Terminate() override { log.push_back("Terminate"); }
   std::u16string ProgramPath() override { return programPath; }
-  std::u16string TempFolderAnsiQuery() override { return tempFolder; }
+  std::u16string TempFolderQuery() override { return tempFolder; }
   std::u16string LowerCase(const std::u16string& text) override {
     std::u16string lower = text;
     for (char16_t& c : lower)

@@ -1,5 +1,6 @@
 // Name decoding: the OEM step, UTF-8 by flag and by content, the ANSI fallback, the Unicode
-// name field, and names rebuilt from local headers.
+// name field, the Unicode path field, names from Unix hosts, and names rebuilt from local
+// headers.
 #include <gtest/gtest.h>
 
 #include "archive/format/names.h"
@@ -98,6 +99,92 @@ TEST(UnicodeField, AppliesToRebuiltItemsToo) {
   OpenedArchive a(ZipBuilder().Add(e).OmitEndRecord().Build());
   ASSERT_EQ(a.Count(), 1);
   EXPECT_EQ(a.Name(0), u"ünï.txt");
+}
+
+constexpr uint16_t kMadeByDos = 0x0014;
+constexpr uint16_t kMadeByUnix = 0x031E;
+constexpr uint16_t kMadeByOsX = 0x1315;
+
+TEST(NameDecoding, UnixHostUtf8SkipsTheOemStep) {
+  const std::string nfc = "Best\xC3\xA4tigung.txt";
+  const std::string nfd = "Besta\xCC\x88tigung.txt";
+  EXPECT_EQ(DecodeCentralName(nfc, 0, true, kMadeByUnix), u"Bestätigung.txt");
+  EXPECT_EQ(DecodeCentralName(nfc, 0, true, kMadeByOsX), u"Bestätigung.txt");
+  // Decomposed names stay decomposed.
+  EXPECT_EQ(DecodeCentralName(nfd, 0, true, kMadeByOsX), u"Besta\u0308tigung.txt");
+  EXPECT_EQ(DecodeCentralName("\xE6\x97\xA5\xE6\x9C\xAC", 0, true, kMadeByUnix), u"日本");
+  // Bytes that are no UTF-8 keep the OEM rule, whatever the host.
+  EXPECT_EQ(DecodeCentralName("\x81" "ber", 0, true, kMadeByUnix), u"über");
+  // DOS and Windows hosts (0, 10, 11, 14) keep the OEM step for UTF-8-looking bytes.
+  for (uint16_t host : {0, 10, 11, 14}) {
+    const auto madeBy = static_cast<uint16_t>(host << 8 | 0x14);
+    EXPECT_EQ(DecodeCentralName(nfc, 0, true, madeBy), DecodeCentralName(nfc, 0, true)) << host;
+    EXPECT_NE(DecodeCentralName(nfc, 0, true, madeBy), u"Bestätigung.txt") << host;
+  }
+}
+
+TEST(NameDecoding, UnixHostNamesAreLookedUpAsDecoded) {
+  ZipEntry unix;
+  unix.name = "\xC3\x9C" "bersicht/Gr\xC3\xBC\xC3\x9F" "e.txt";
+  ZipEntry dos = unix;
+  dos.versionMadeBy = kMadeByDos;
+  OpenedArchive a(ZipBuilder().Add(unix).Add(dos).Build(), true);
+  EXPECT_EQ(a.Name(0), u"Übersicht/Grüße.txt");
+  EXPECT_NE(a.Name(1), u"Übersicht/Grüße.txt");
+  int32_t index = -1;
+  ASSERT_TRUE(a.manager.Directory.FindName(u"Übersicht/Grüße.TXT", index));
+  EXPECT_EQ(index, 0);
+}
+
+// One item per case of the Unicode path field; the header name is what an OEM writer stores
+// for letters it cannot spell.
+TEST(UnicodePathField, TakenOnlyWhenVersionCrcAndTextHold) {
+  const std::string stored = "___.txt";
+  const std::string utf8 = "\xC5\x81\xC3\xB3" "d\xC5\xBA.txt";  // Łódź.txt
+  auto item = [&](std::string extra) {
+    ZipEntry e;
+    e.name = stored;
+    e.versionMadeBy = kMadeByDos;
+    e.centralExtra = std::move(extra);
+    return e;
+  };
+  const std::string matching = UnicodePathField(utf8, stored);
+  ZipBuilder b;
+  b.Add(item(matching));
+  b.Add(item(UnicodePathField(utf8, "old.txt")));          // stale: the name changed after
+  b.Add(item(UnicodePathField(utf8, stored, 2)));          // unknown version
+  b.Add(item(matching.substr(0, 4 + 3)));                  // cut short inside the CRC
+  b.Add(item(ExtraField(0x7075, matching.substr(4, 5))));  // no text
+  b.Add(item(UnicodePathField("\xC5\x81\xFF.txt", stored)));  // not UTF-8
+  // The Unicode name field has the last word, before or after the path field.
+  b.Add(item(UnicodeNameField(u"nucx.txt") + matching));
+  b.Add(item(matching + UnicodeNameField(u"nucx.txt")));
+  // A field whose size runs past the extra area is cut to it and still checked.
+  const std::string other = UnicodePathField("\xC5\x81\xC3\xB3" "d\xC5\xBA" "8.txt", stored);
+  b.Add(item(other.substr(0, 2) + std::string("\xFF\x00", 2) + other.substr(4)));
+  OpenedArchive a(b.Build(), true);
+  ASSERT_EQ(a.Count(), 9);
+  EXPECT_EQ(a.Name(0), u"Łódź.txt");
+  for (int32_t i : {1, 2, 3, 4, 5}) EXPECT_EQ(a.Name(i), u"___.txt") << i;
+  EXPECT_EQ(a.Name(6), u"nucx.txt");
+  EXPECT_EQ(a.Name(7), u"nucx.txt");
+  EXPECT_EQ(a.Name(8), u"Łódź8.txt");
+  int32_t index = -1;
+  ASSERT_TRUE(a.manager.Directory.FindName(u"Łódź.TXT", index));
+  EXPECT_EQ(index, 0);
+}
+
+TEST(UnicodePathField, AppliesToRebuiltItems) {
+  ZipEntry e;
+  e.name = "?rger.txt";
+  e.data = "1";
+  e.localExtra = UnicodePathField("\xC3\x84rger.txt", e.name);
+  ZipEntry stale = e;
+  stale.localExtra = UnicodePathField("\xC3\x84rger.txt", "other");
+  OpenedArchive a(ZipBuilder().Add(e).Add(stale).OmitEndRecord().Build());
+  ASSERT_EQ(a.Count(), 2);
+  EXPECT_EQ(a.Name(0), u"Ärger.txt");
+  EXPECT_EQ(a.Name(1), u"?rger.txt");
 }
 
 TEST(CodePages, ThroughTheDirectory) {

@@ -91,6 +91,12 @@ std::string UnicodeNameField(const std::u16string& name, std::optional<uint32_t>
   return ExtraField(0x554E, data);
 }
 
+std::string UnicodePathField(const std::string& utf8, const std::string& forName, uint8_t version) {
+  std::string data(1, static_cast<char>(version));
+  Put32(data, TestCrc32(forName));
+  return ExtraField(0x7075, data + utf8);
+}
+
 std::string RawDeflate(const std::string& data, int level) {
   z_stream z{};
   if (deflateInit2(&z, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) throw std::runtime_error("deflateInit2");
@@ -169,7 +175,7 @@ std::string ZipBuilder::Build() const {
       compressed = uncompressed = offset = 0xFFFFFFFF;
     }
     Put32(out, 0x02014B50);
-    Put16(out, 0x031E);
+    Put16(out, e.versionMadeBy);
     Put16(out, e.versionNeeded);
     Put16(out, FlagsOf(e));
     Put16(out, MethodOf(e));

@@ -15,6 +15,7 @@ struct ZipEntry {
   bool deflate = false;          // store deflated (raw deflate, level 6) instead of stored
   uint16_t flags = 0;
   uint16_t versionNeeded = 20;
+  uint16_t versionMadeBy = 0x031E;  // host byte 3 (Unix), version 3.0
   uint16_t time = 0x6000;        // 12:00:00
   uint16_t date = 0x5A21;        // 2025-01-01
   uint32_t externalAttributes = 0x20;
@@ -67,6 +68,8 @@ class ZipBuilder {
 // One extra field: id, size, data.
 std::string ExtraField(uint16_t id, const std::string& data);
 // The Unicode name field ("NUCX", count, UTF-16LE), with an optional count override.
+// The Unicode path field (0x7075): version, CRC-32 of the name bytes it was written for, UTF-8.
+std::string UnicodePathField(const std::string& utf8, const std::string& forName, uint8_t version = 1);
 std::string UnicodeNameField(const std::u16string& name, std::optional<uint32_t> count = {},
                              uint32_t signature = 0x5843554E);
 // The AES extra field (0x9901): vendor version 2, "AE", strength, actual method.

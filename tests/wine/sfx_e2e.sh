@@ -2,7 +2,8 @@
 # End-to-end tests of the self-extractor, the real program under wine on a virtual display,
 # driven through the UI-automation helper (uia.exe) as a user would drive it:
 #   normal mode (presets, extracted tree and file times, the start.ini launch), a run in
-#   progress, the engine's overwrite question with German buttons, setup mode by file name,
+#   progress, the engine's overwrite question with German buttons, setup mode by file name
+#   (also with a temporary folder the ANSI code page cannot spell),
 #   a stub with no archive (error box, window stays), a self-extractor signed after the
 #   archive was appended, an item path over 260 characters, and `quillpack sfx`.
 # Screenshots go to BUILD/screenshots. Usage: sfx_e2e.sh BUILD_DIR SOURCE_DIR
@@ -243,6 +244,23 @@ expect_eq "$(cat "$temp_unix/readme.txt")" "Hallo Welt" "temporary readme.txt ov
 same_tree "$sample" "$temp_unix"
 wait_for_file "$temp_unix/launched.txt" 20 || fail "setup's batch file was not launched"
 (cd "$temp_unix" && rm -rf readme.txt docs sub run.bat start.ini launched.txt)
+
+begin "setup mode, temporary folder outside the ANSI code page"
+# The ANSI code page's best fit of this name is another folder ("Lodz-Temp"); the preset and
+# the run must use the real one.
+odd_unix=$work/Łódź-Temp
+odd_win=$(winpath "$odd_unix")
+mkdir -p "$odd_unix" "$work/setup-odd"
+cp "$work/demo.exe" "$work/setup-odd/Setup.exe"
+(cd "$work/setup-odd" && exec wine cmd /c "set TEMP=$odd_win&& set TMP=$odd_win&& Setup.exe") &
+stub_pids+=($!)
+out=$(uia timeout=60 window=TForm1 print=edPath)
+expect_eq "$(grep '^edPath' <<<"$out" | field 2)" "$odd_win\\" "setup destination outside ANSI"
+shot window-setup-odd-temp
+uia window=TForm1 key=RETURN timeout=60 gone >/dev/null || fail "setup run did not end after Enter"
+same_tree "$sample" "$odd_unix"
+[ ! -e "$work/Lodz-Temp" ] || fail "items went to the best-fit look-alike folder"
+wait_for_file "$odd_unix/launched.txt" 20 || fail "setup's batch file was not launched from the real folder"
 
 begin "stub without an archive"
 mkdir -p "$work/empty"
