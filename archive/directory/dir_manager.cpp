@@ -88,6 +88,7 @@ void TQPDirManager::ReadDirectory() {
   // Whatever the bytes hold, opening ends in a directory or an EQPException: a read that
   // fails outside the guarded entry loop (an unreadable file, a rebuild cut short) is
   // reported as an invalid archive.
+  DirectoryState = dsStored;
   try {
     ReadDirectoryOrRebuild();
   } catch (const EStreamError&) {
@@ -369,6 +370,7 @@ int64_t TQPDirManager::FindSignature(uint32_t signature, int64_t from, size_t ch
 }
 
 void TQPDirManager::RebuildFromLocalHeaders(bool endRecordFound) {
+  DirectoryState = endRecordFound ? dsRebuiltDamaged : dsRebuiltCutOff;
   Directory.Clear();
   if (OwnerComponent->GetSpanningMode() != smNone) throw EQPException(neForeignVolume, nullptr);
   const int64_t size = ArchiveStream->Size();

@@ -40,6 +40,8 @@ class TQPVolumeSource final : public IQPBlockSource {
     size_t got = ReadFully(*stream, buffer, count);
     // A single file has no next volume: a short read there is a truncated archive.
     while (got < count && owner_.GetSpanningMode() != smNone) {
+      // Past the last volume there is nothing more: the data is cut short.
+      if (owner_.VolumeInfo().IsLast()) break;
       TQPVolumeNumberInfo next = owner_.VolumeInfo();
       next.SetNumber(owner_.VolumeInfo().Number + 1);
       stream = owner_.SwitchVolume(next);
@@ -184,6 +186,13 @@ TQPDecodeResult TQPBaseArchiver::DecodeItemData(TQPStream& archive, TQPStream& d
     const uint64_t directoryStart = dirManager_->DirectoryStart;
     job.CompressedSize = std::min(job.CompressedSize, directoryStart > position ? directoryStart - position : 0);
   }
+  // Method 99 says AES; an AES field whose strength is none of 128, 192 or 256 bits leaves the
+  // item looking like a classic one, whose password check would then fail for every password
+  // and end as a skip for want of one. No password can open it: the format is unsupported.
+  const TCentralDirHeader& central = item.CentralDirItem;
+  if (central.Method == kMethodAes &&
+      ItemSchemeOf(central.Flags, central.VersionNeeded, item.CryptoAlgorithm) == TItemScheme::Classic)
+    throw EQPException(neCorruptedItem, this);
   switch (item.ActualMethod) {
     case kMethodStored:
     case kMethodDeflate:
