@@ -72,6 +72,15 @@ while read -r archive cut outcome; do
 done <"$work/cuts"
 [ $count -ge 40 ] || fail "only $count cut points"
 
+# A cut inside the last item's data: that item fails, and its line names it (not every engine
+# message does).
+directory=$(python3 -c 'import sys; print(open(sys.argv[1], "rb").read().find(b"PK\x01\x02"))' "$work/whole.zip")
+head -c "$((directory - 10))" "$work/whole.zip" >"$work/cut.zip"
+rm -rf "$work/x"
+"$q" extract "$work/cut.zip" -d "$work/x" >/dev/null 2>"$work/err" </dev/null
+grep -q "^three.bin: .*Native error: 00008" "$work/err" || fail "the failing item is not named: $(cat "$work/err")"
+[ ! -e "$work/x/three.bin" ] || fail "the cut item was kept"
+
 # Entries that cannot be read: the end record is there, the directory is rebuilt.
 python3 - "$work/whole.zip" "$work" <<'PY' || fail "making damaged copies"
 import struct, sys
