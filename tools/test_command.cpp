@@ -2,7 +2,6 @@
 // mask is given) without writing them, through the engine's own decoder, so that the checks
 // are those of an extraction. One line per failing item and a summary on stdout; exit status
 // 0 when every item passed, 1 otherwise.
-#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -44,7 +43,8 @@ int RunTest(const std::vector<std::string>& args) {
   archiver.OnProcessFileFailure = [&](TComponent*, const std::u16string& name, TQPProcessOperation, int32_t,
                                       int32_t, const std::u16string& message, TQPAction& action) {
     bar.Clear();
-    std::printf("%s: %s\n", ShownItemName(name, terminal).c_str(), MessageForTerminal(pf::Utf16ToUtf8(message)).c_str());
+    std::printf("%s: %s\n", ShownItemName(name, terminal).c_str(),
+                MessageForTerminal(pf::Utf16ToUtf8(message)).c_str());
     std::fflush(stdout);
     ++failed;
     action = fxaIgnore;
