@@ -200,6 +200,17 @@ void TQPDirManager::ReadDirectoryOrRebuild() {
     return;
   }
 
+  // An end record that counts fewer entries than the directory holds would hide the items
+  // behind the last one counted: another central header follows it.
+  if (!multiVolume && ArchiveStream->Position() + 4 <= working) {
+    uint8_t next[4];
+    ArchiveStream->ReadBuffer(next, sizeof next);
+    if (GetLE<uint32_t>(next) == kCentralHeaderSignature) {
+      RebuildFromLocalHeaders(true);
+      return;
+    }
+  }
+
   if (lastDisk == 0) {
     LocateArchiveStart(static_cast<uint64_t>(working));
     CorrectOffsets();

@@ -186,13 +186,6 @@ TQPDecodeResult TQPBaseArchiver::DecodeItemData(TQPStream& archive, TQPStream& d
     const uint64_t directoryStart = dirManager_->DirectoryStart;
     job.CompressedSize = std::min(job.CompressedSize, directoryStart > position ? directoryStart - position : 0);
   }
-  // Method 99 says AES; an AES field whose strength is none of 128, 192 or 256 bits leaves the
-  // item looking like a classic one, whose password check would then fail for every password
-  // and end as a skip for want of one. No password can open it: the format is unsupported.
-  const TCentralDirHeader& central = item.CentralDirItem;
-  if (central.Method == kMethodAes &&
-      ItemSchemeOf(central.Flags, central.VersionNeeded, item.CryptoAlgorithm) == TItemScheme::Classic)
-    throw EQPException(neCorruptedItem, this);
   switch (item.ActualMethod) {
     case kMethodStored:
     case kMethodDeflate:
@@ -213,6 +206,14 @@ TQPDecodeResult TQPBaseArchiver::DecodeItemData(TQPStream& archive, TQPStream& d
     if (!payload) return {TQPDecodeStatus::Damaged, 0};  // too short for its own encryption header
     std::vector<uint8_t> header(crypt->HeaderSize());
     if (!source.ReadBlock(header.data(), header.size())) return {TQPDecodeStatus::Truncated, 0};
+    // Method 99 says AES; an AES field whose strength is none of 128, 192 or 256 bits leaves the
+    // item on the traditional scheme. When the password given does not open it that way, the
+    // data is AES of a strength not supported: asking for other passwords, and then skipping
+    // the item for want of one, would only hide that.
+    const TCentralDirHeader& central = item.CentralDirItem;
+    if (central.Method == kMethodAes && crypt->Scheme() == TItemScheme::Classic &&
+        !crypt->CheckPassword(header, password_))
+      throw EQPException(neCorruptedItem, this);
     if (!OpenWithPassword(*crypt, header, item.ItemName)) return {TQPDecodeStatus::Skipped, 0};
     job.CompressedSize = *payload;
   }

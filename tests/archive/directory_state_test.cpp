@@ -103,11 +103,25 @@ TEST(DirectoryState, UnreadableEntriesAreReportedAsDamaged) {
     e.data = "1";
     return ZipBuilder().Add(e).EntryCount(0xFFFF).Build();
   }();
-  for (const std::string* bytes : std::vector<const std::string*>{&longName, &longExtra, &moreEntries, &markerCount}) {
+  // Fewer entries counted than the directory holds: the rest would be hidden.
+  std::string fewerEntries = whole;
+  const size_t end = whole.rfind("PK\x05\x06");
+  fewerEntries[end + 8] = fewerEntries[end + 10] = 2;
+  for (const std::string* bytes :
+       std::vector<const std::string*>{&longName, &longExtra, &moreEntries, &markerCount, &fewerEntries}) {
     OpenedArchive a(*bytes);
     EXPECT_EQ(a.manager.DirectoryState, dsRebuiltDamaged);
     EXPECT_GE(a.Count(), 1);
   }
+  EXPECT_EQ(OpenedArchive(fewerEntries).Count(), 3);
+  // A directory whose size takes in a few other bytes before the end record is still read as
+  // stored: only another central header there means hidden entries.
+  std::string padded = whole;
+  padded.insert(end, "xxxxxxxx");
+  padded[end + 8 + 12] = static_cast<char>(padded[end + 8 + 12] + 8);
+  OpenedArchive read(padded);
+  EXPECT_EQ(read.manager.DirectoryState, dsStored);
+  EXPECT_EQ(read.Count(), 3);
 }
 
 TEST(DirectoryState, AManagerReadAgainForgetsAnEarlierRebuild) {

@@ -3,7 +3,8 @@
 # every record boundary and inside each record (local header, data, data descriptor, central
 # directory, end record) make `test` and `extract` say that the directory was rebuilt and exit
 # 1, while what is there is still extracted; an entry that cannot be read (a name or extra
-# length running past the file, an end record whose count disagrees) does the same; the whole
+# length running past the file, an end record that counts more or fewer entries than the
+# directory holds) does the same; the whole
 # archive passes with 0; masks that select nothing exit 1.
 set -uo pipefail
 bin=$1
@@ -91,10 +92,11 @@ end = data.rfind(b"PK\x05\x06")
 name = bytearray(data); struct.pack_into("<H", name, last + 28, 0xFFFF)
 extra = bytearray(data); struct.pack_into("<H", extra, last + 30, 0xFFFF)
 count = bytearray(data); struct.pack_into("<HH", count, end + 8, 9, 9)
-for label, bytes_ in (("name", name), ("extra", extra), ("count", count)):
+fewer = bytearray(data); struct.pack_into("<HH", fewer, end + 8, 2, 2)
+for label, bytes_ in (("name", name), ("extra", extra), ("count", count), ("fewer", fewer)):
     open(f"{out}/damaged-{label}.zip", "wb").write(bytes_)
 PY
-for label in name extra count; do
+for label in name extra count fewer; do
   archive="$work/damaged-$label.zip"
   rm -rf "$work/x"
   "$q" test "$archive" >"$work/out" 2>&1 </dev/null
@@ -119,4 +121,4 @@ grep -q "no item matches the masks" "$work/err" || fail "no-match extract gave: 
   fail "a mask that matches: $(cat "$work/err")"
 cmp -s "$work/src/sub/two.txt" "$work/some/sub/two.txt" || fail "the matching mask extracted nothing"
 
-echo "cut-off archives: $count cut copies and 3 damaged ones exit 1 and say so"
+echo "cut-off archives: $count cut copies and 4 damaged ones exit 1 and say so"

@@ -93,7 +93,6 @@ TEST_F(ExtractTest, AesFieldOfAnUnknownStrengthIsAnUnsupportedMethodNotAMissingP
       EXPECT_NE(message.find(u"unsupported compression format"), std::u16string::npos);
       action = fxaIgnore;
     };
-    arc_.ExtractCorruptedFiles = true;  // nothing decrypted is worth keeping, even so
     ExtractAll();
     EXPECT_EQ(natives, std::vector<int32_t>{8});
     EXPECT_EQ(passwordAsked, 0);
