@@ -1,7 +1,9 @@
 // `quillpack extract ARCHIVE [-d DIR] [-o prompt|always|never|newer|older] [-p PASSWORD]
 // [-x EXCLUDE] [MASK ...]`: extracts the selected items through the archive component,
 // reporting item failures on stderr and counting them; exit status 0 when every selected item
-// was written (or kept by the -o rule), 1 when any item failed or was skipped, 3 when nothing
+// was written (or kept by the -o rule), 1 when any item failed or was skipped, when the masks
+// selected nothing, or when the directory had to be rebuilt from the local headers (a cut-off
+// or damaged archive: what was found is written, but items may be missing), 3 when nothing
 // failed but the person answered No to replacing an existing file.
 #include <cstdio>
 #include <string>
@@ -61,10 +63,12 @@ int RunExtract(const std::vector<std::string>& args) {
 
   ProgressBar bar;
   int failed = 0;
-  archiver.OnProcessFileFailure = [&](TComponent*, const std::u16string&, TQPProcessOperation, int32_t, int32_t,
-                                      const std::u16string& message, TQPAction& action) {
+  archiver.OnProcessFileFailure = [&](TComponent*, const std::u16string& name, TQPProcessOperation, int32_t,
+                                      int32_t, const std::u16string& message, TQPAction& action) {
     bar.Clear();
-    std::fprintf(stderr, "%s\n", MessageForTerminal(pf::Utf16ToUtf8(message)).c_str());
+    // Not every engine message names the item (a full disk does not), so the line does.
+    std::fprintf(stderr, "%s: %s\n", ShownItemName(name, true).c_str(),
+                 MessageForTerminal(pf::Utf16ToUtf8(message)).c_str());
     ++failed;
     action = fxaIgnore;
   };
@@ -72,7 +76,9 @@ int RunExtract(const std::vector<std::string>& args) {
 
   CatchInterrupt();
   archiver.OpenArchive(kOpenModeReadOnlyDenyNone);
+  const char* rebuilt = RebuiltDirectoryNotice(archiver.GetDirectoryState());
   RunOnSelection(archiver, words.masks, words.values["-x"], poExtract);
+  const int selected = TaggedItems(archiver, true);
   archiver.CloseArchive();
   bar.Clear();
   ReleaseInterrupt();
@@ -81,12 +87,18 @@ int RunExtract(const std::vector<std::string>& args) {
     std::fputs("quillpack: extraction cancelled\n", stderr);
     return 1;
   }
+  // What could be recovered was written, but a run over a rebuilt directory is never whole.
+  if (rebuilt) std::fprintf(stderr, "quillpack: %s: %s\n", MessageForTerminal(words.archive).c_str(), rebuilt);
   if (failed > 0 || archiver.skipped > 0 || archiver.declined > 0) {
     std::fprintf(stderr,
                  "quillpack: %d item(s) failed, %d item(s) skipped for want of a password, "
                  "%d existing file(s) kept (answered No)\n",
                  failed, archiver.skipped, archiver.declined);
-    return failed > 0 || archiver.skipped > 0 ? 1 : 3;
+    return failed > 0 || archiver.skipped > 0 || rebuilt ? 1 : 3;
   }
-  return 0;
+  if (!words.masks.empty() && selected == 0) {
+    std::fputs("quillpack: no item matches the masks\n", stderr);
+    return 1;
+  }
+  return rebuilt ? 1 : 0;
 }

@@ -44,7 +44,8 @@ constexpr const char* kHelp =
     "exit status:\n"
     "  0  everything selected was listed, passed the test or was written (or kept by -o)\n"
     "  1  the archive could not be opened, an item failed or was skipped for want of a\n"
-    "     password, a test mask matched nothing, or the run was cancelled\n"
+    "     password, test or extract found the archive cut off or damaged, or no item\n"
+    "     matching the masks, or the run was cancelled\n"
     "  2  usage error\n"
     "  3  extract: nothing failed, but existing files were kept because the answer was No\n";
 

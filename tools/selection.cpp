@@ -7,6 +7,7 @@
 
 #include "platform/platform.h"
 #include "tools/progress_bar.h"
+#include "tools/terminal_text.h"
 
 namespace pf = qp::platform;
 
@@ -62,6 +63,37 @@ void RunOnSelection(TQuillpack& archiver, const std::vector<std::string>& masks,
     if (!exclude.empty()) archiver.ExclusionMasks.push_back(exclude);
     run(u"", u"");
   }
+}
+
+std::string ShownItemName(const std::u16string& name, bool terminal) {
+  std::u16string shown = name;
+  std::replace(shown.begin(), shown.end(), u'\\', u'/');
+  const std::string text = pf::Utf16ToUtf8(shown);
+  return terminal ? EscapeControls(text) : EscapeLineBreaks(text);
+}
+
+int TaggedItems(TQuillpack& archiver, bool withFolders) {
+  const TQPDirArray& dir = archiver.DirManager()->Directory;
+  int count = 0;
+  for (int32_t i = 0; i < dir.Count(); ++i) {
+    const TDirItem& item = dir.ItemRef(i);
+    if (item.IsTagged && (withFolders || !item.IsFolder())) ++count;
+  }
+  return count;
+}
+
+const char* RebuiltDirectoryNotice(TQPDirectoryState state) {
+  switch (state) {
+    case dsStored:
+      return nullptr;
+    case dsRebuiltCutOff:
+      return "the archive is cut off (no end of central directory record); only the items found by their "
+             "local headers were read, some may be missing";
+    case dsRebuiltDamaged:
+      return "the archive's central directory is damaged; only the items found by their local headers were "
+             "read, some may be missing";
+  }
+  return nullptr;
 }
 
 void ConnectProgress(TQuillpack& archiver, ProgressBar& bar) {

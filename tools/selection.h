@@ -30,6 +30,17 @@ std::u16string EnginePath(const std::string& path);
 void RunOnSelection(TQuillpack& archiver, const std::vector<std::string>& masks, const std::string& exclusion,
                     TQPProcessOperation operation);
 
+// A stored name as a line of the tool shows it: '/' separators, UTF-8, control characters
+// escaped (all of them for a terminal, else only line breaks).
+std::string ShownItemName(const std::u16string& name, bool terminal);
+
+// The items the last run tagged; folders count only when `withFolders` (they carry no data).
+int TaggedItems(TQuillpack& archiver, bool withFolders);
+
+// What to tell about a directory the engine rebuilt from the local headers (items may be
+// missing from it), or nullptr for a directory read as stored.
+const char* RebuiltDirectoryNotice(TQPDirectoryState state);
+
 // Feeds the bar from the component's progress events; Ctrl+C, once CatchInterrupt was called,
 // becomes the engine's Cancel.
 void ConnectProgress(TQuillpack& archiver, ProgressBar& bar);

@@ -2,7 +2,9 @@
 #include "tools/verbose_listing.h"
 
 #include <cinttypes>
+#include <cstdint>
 #include <cstdio>
+#include <string>
 
 #include "archive/directory/dir_array.h"
 #include "archive/format/records.h"
@@ -12,6 +14,12 @@
 namespace {
 
 // One layout for the header, the items, the rule and the totals, so the columns line up.
+// The lowest ratio shown: "-999%" fills the five places of the column.
+constexpr long double kLowestRatio = -999;
+
+// Sums of huge ZIP64 sizes stop at the largest value rather than wrap round.
+uint64_t SaturatingAdd(uint64_t a, uint64_t b) { return a > UINT64_MAX - b ? UINT64_MAX : a + b; }
+
 constexpr const char* kColumns = "%10s  %10s  %5s  %-15s  %-16s  %-8s  %1s  %s\n";
 
 std::string Row(const std::string& size, const std::string& packed, const std::string& ratio,
@@ -48,6 +56,9 @@ std::string MethodName(const TDirItem& item) {
 std::string Ratio(uint64_t size, uint64_t packed) {
   if (size == 0) return "0%";
   const long double saved = 100.0L - 100.0L * static_cast<long double>(packed) / static_cast<long double>(size);
+  // An item far larger packed than unpacked (a huge ZIP64 packed size) would give a figure no
+  // integer holds; the column shows it at its widest instead.
+  if (saved <= kLowestRatio) return std::to_string(static_cast<int>(kLowestRatio)) + "%";
   const long double rounded = saved < 0 ? saved - 0.5L : saved + 0.5L;
   char text[32];
   std::snprintf(text, sizeof text, "%" PRId64 "%%", static_cast<int64_t>(rounded));
@@ -77,8 +88,8 @@ std::string VerboseListing(const TQPDirArray& directory, bool terminal) {
     const TDirItem& item = directory.ItemRef(i);
     const uint64_t size = item.UncompressedSize();
     const uint64_t packed = item.CompressedSize();
-    totalSize += size;
-    totalPacked += packed;
+    totalSize = SaturatingAdd(totalSize, size);
+    totalPacked = SaturatingAdd(totalPacked, packed);
     std::snprintf(number, sizeof number, "%08" PRIx32, item.CentralDirItem.Crc32);
     const std::string crc = number;
     const std::string name = qp::platform::Utf16ToUtf8(item.ItemName);

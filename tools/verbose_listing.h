@@ -14,7 +14,7 @@ class TQPDirArray;
 // other method by its number ("14", "AES-128/14").
 std::string MethodName(const TDirItem& item);
 // The space saved, as unzip counts it: 100 - 100 * packed / size, rounded to whole percent,
-// 0% for an empty item; negative when packing made the item larger.
+// 0% for an empty item; negative when packing made the item larger, down to -999%.
 std::string Ratio(uint64_t size, uint64_t packed);
 // A DOS date and time as "2025-01-01 12:00".
 std::string DosDateTime(uint16_t date, uint16_t time);

@@ -105,6 +105,12 @@ class TQPBaseArchiver : public TComponent, protected TQPDirManagerOwner {
   TQPDirManager* DirManager() { return dirManager_.get(); }
   int32_t ItemCount() const { return dirManager_ ? dirManager_->Directory.Count() : 0; }
   TQPStream* ArchiveStream() { return stream_.get(); }
+  // Read-only: whether the open archive's directory was read as stored or rebuilt from the
+  // local headers (cut off or damaged); dsStored while no archive is open. Opening accepts
+  // all three; a caller that needs every item checks this after OpenArchive.
+  TQPDirectoryState GetDirectoryState() const {
+    return dirManager_ ? dirManager_->DirectoryState : dsStored;
+  }
 
   // ----- volumes -----
   // The file name of volume `index` (-1: the last volume) built from FileName.
@@ -210,6 +216,8 @@ class TQPBaseArchiver : public TComponent, protected TQPDirManagerOwner {
   // Opens `path` with the open mode and makes it the archive stream (native error 12 when it
   // does not exist, 33 when it cannot be opened).
   void OpenVolumeStream(const std::u16string& path);
+  // The volume record takes the number and kind of `info`, and its last number when known.
+  void TakeVolumeNumber(const TQPVolumeNumberInfo& info);
   // The name of volume `index` under the given kind and naming, without existence checks.
   std::u16string BuildVolumeName(const std::u16string& name, int32_t index, TQPSpanningMode mode,
                                  bool advancedNaming) const;

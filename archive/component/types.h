@@ -54,3 +54,9 @@ enum TQPVolumeSize : uint8_t {
   vs700MB,
   vs4700MB
 };
+
+// How opening came by the item directory: read as the archive stores it, or rebuilt from the
+// local headers because the file has no end record (cut off, as a broken download ends) or
+// because an entry of the stored directory could not be read (damaged). A rebuilt directory
+// may lack items, so a caller must not take a run over it for a whole one.
+enum TQPDirectoryState : uint8_t { dsStored, dsRebuiltCutOff, dsRebuiltDamaged };

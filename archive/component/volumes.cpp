@@ -85,14 +85,27 @@ void TQPBaseArchiver::OpenVolumeStream(const std::u16string& path) {
   if (dirManager_) dirManager_->ArchiveStream = stream_.get();
 }
 
+void TQPBaseArchiver::TakeVolumeNumber(const TQPVolumeNumberInfo& info) {
+  volumeInfo_.Number = info.Number;
+  volumeInfo_.Kind = info.Kind;
+  // The number of the last volume is kept once a request knew it. Without it a reader that
+  // steps on to number + 1 cannot tell that it reached the last volume, whose file is named
+  // apart (the archive's own name), and would ask for a numbered volume that does not exist.
+  if (info.LastNumber >= 0) volumeInfo_.LastNumber = info.LastNumber;
+  if (volumeInfo_.Kind == TQPVolumeNumberInfo::LastVolume && volumeInfo_.Number < 0)
+    volumeInfo_.Number = volumeInfo_.LastNumber;
+}
+
 TQPStream* TQPBaseArchiver::SwitchVolume(const TQPVolumeNumberInfo& info) {
   if (spanningMode_ == smNone) {
     if (!stream_) OpenVolumeStream(FileName);
-    volumeInfo_.Number = info.Number;
-    volumeInfo_.Kind = info.Kind;
+    TakeVolumeNumber(info);
     return stream_.get();
   }
-  if (stream_ && volumeInfo_.SameVolume(info)) return stream_.get();
+  if (stream_ && volumeInfo_.SameVolume(info)) {
+    TakeVolumeNumber(info);
+    return stream_.get();
+  }
   for (;;) {
     std::u16string name = FileName;
     bool cancel = false;
@@ -111,8 +124,7 @@ TQPStream* TQPBaseArchiver::SwitchVolume(const TQPVolumeNumberInfo& info) {
     if (cancel || name.empty()) throw EQPException(neVolumeRequestCancelled, this);
     if (qp::platform::FileExists(name)) {
       OpenVolumeStream(name);
-      volumeInfo_.Number = info.Number;
-      volumeInfo_.Kind = info.Kind;
+      TakeVolumeNumber(info);
       return stream_.get();
     }
   }

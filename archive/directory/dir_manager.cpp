@@ -88,6 +88,7 @@ void TQPDirManager::ReadDirectory() {
   // Whatever the bytes hold, opening ends in a directory or an EQPException: a read that
   // fails outside the guarded entry loop (an unreadable file, a rebuild cut short) is
   // reported as an invalid archive.
+  DirectoryState = dsStored;
   try {
     ReadDirectoryOrRebuild();
   } catch (const EStreamError&) {
@@ -197,6 +198,17 @@ void TQPDirManager::ReadDirectoryOrRebuild() {
     Directory.Clear();
     RebuildFromLocalHeaders(true);
     return;
+  }
+
+  // An end record that counts fewer entries than the directory holds would hide the items
+  // behind the last one counted: another central header follows it.
+  if (!multiVolume && ArchiveStream->Position() + 4 <= working) {
+    uint8_t next[4];
+    ArchiveStream->ReadBuffer(next, sizeof next);
+    if (GetLE<uint32_t>(next) == kCentralHeaderSignature) {
+      RebuildFromLocalHeaders(true);
+      return;
+    }
   }
 
   if (lastDisk == 0) {
@@ -382,6 +394,7 @@ int64_t TQPDirManager::FindSignature(uint32_t signature, int64_t from, size_t ch
 }
 
 void TQPDirManager::RebuildFromLocalHeaders(bool endRecordFound) {
+  DirectoryState = endRecordFound ? dsRebuiltDamaged : dsRebuiltCutOff;
   Directory.Clear();
   if (OwnerComponent->GetSpanningMode() != smNone) throw EQPException(neForeignVolume, nullptr);
   const int64_t size = ArchiveStream->Size();

@@ -51,6 +51,8 @@ class TQPDirManager {
   uint64_t PrefixLength = 0;
   bool IsZip64 = false;
   uint64_t DirectoryStart = 0;
+  // Set by ReadDirectory: dsStored, or why the directory had to be rebuilt.
+  TQPDirectoryState DirectoryState = dsStored;
 
  private:
   void ReadDirectoryOrRebuild();

@@ -40,6 +40,8 @@ class TQPVolumeSource final : public IQPBlockSource {
     size_t got = ReadFully(*stream, buffer, count);
     // A single file has no next volume: a short read there is a truncated archive.
     while (got < count && owner_.GetSpanningMode() != smNone) {
+      // Past the last volume there is nothing more: the data is cut short.
+      if (owner_.VolumeInfo().IsLast()) break;
       TQPVolumeNumberInfo next = owner_.VolumeInfo();
       next.SetNumber(owner_.VolumeInfo().Number + 1);
       stream = owner_.SwitchVolume(next);
@@ -204,6 +206,14 @@ TQPDecodeResult TQPBaseArchiver::DecodeItemData(TQPStream& archive, TQPStream& d
     if (!payload) return {TQPDecodeStatus::Damaged, 0};  // too short for its own encryption header
     std::vector<uint8_t> header(crypt->HeaderSize());
     if (!source.ReadBlock(header.data(), header.size())) return {TQPDecodeStatus::Truncated, 0};
+    // Method 99 says AES; an AES field whose strength is none of 128, 192 or 256 bits leaves the
+    // item on the traditional scheme. When the password given does not open it that way, the
+    // data is AES of a strength not supported: asking for other passwords, and then skipping
+    // the item for want of one, would only hide that.
+    const TCentralDirHeader& central = item.CentralDirItem;
+    if (central.Method == kMethodAes && crypt->Scheme() == TItemScheme::Classic &&
+        !crypt->CheckPassword(header, password_))
+      throw EQPException(neCorruptedItem, this);
     if (!OpenWithPassword(*crypt, header, item.ItemName)) return {TQPDecodeStatus::Skipped, 0};
     job.CompressedSize = *payload;
   }

@@ -48,6 +48,9 @@ is_reference_exception() {
     symlink.zip) return 0 ;;
     # bzip2 (method 12) is not supported.
     testbzip2.zip) return 0 ;;
+    # The archive comment runs past the end of the file: the file is cut off inside its end
+    # record, so the directory is rebuilt; the items are written, but the run exits 1.
+    incons-archive-comment-longer.zip) return 0 ;;
   esac
   return 1
 }

@@ -66,5 +66,40 @@ TEST_F(ExtractTest, FailedOrCancelledReplacementKeepsExistingFile) {
   EXPECT_EQ(Read("keep.txt"), std::string(5000, 'n'));
 }
 
+TEST_F(ExtractTest, AesFieldOfAnUnknownStrengthIsAnUnsupportedMethodNotAMissingPassword) {
+  ZipEntry secret = Entry("secret.txt", "the secret");
+  secret.password = "right";
+  secret.aesStrength = 3;
+  const std::string whole = ZipBuilder().Add(secret).Add(Entry("plain.txt", "plain")).Build();
+  // The strength byte of the central header's AES field (after the local one).
+  const size_t strength = whole.rfind("AE") + 2;
+  ASSERT_GT(strength, whole.find("PK\x01\x02", 0, 4));
+  for (uint8_t value : {0, 4, 255}) {
+    SCOPED_TRACE(int(value));
+    std::string bytes = whole;
+    bytes[strength] = static_cast<char>(value);
+    arc_.CloseArchive();
+    Open(bytes);
+    arc_.SetPassword("right");
+    int passwordAsked = 0;
+    arc_.OnPassword = [&](TComponent*, const std::u16string&, std::string&, bool& skip) {
+      ++passwordAsked;
+      skip = true;
+    };
+    std::vector<int32_t> natives;
+    arc_.OnProcessFileFailure = [&](TComponent*, const std::u16string&, TQPProcessOperation, int32_t native,
+                                    int32_t, const std::u16string& message, TQPAction& action) {
+      natives.push_back(native);
+      EXPECT_NE(message.find(u"unsupported compression format"), std::u16string::npos);
+      action = fxaIgnore;
+    };
+    ExtractAll();
+    EXPECT_EQ(natives, std::vector<int32_t>{8});
+    EXPECT_EQ(passwordAsked, 0);
+    EXPECT_FALSE(Exists("secret.txt"));
+    EXPECT_EQ(Read("plain.txt"), "plain");
+  }
+}
+
 }  // namespace
 }  // namespace extract_test

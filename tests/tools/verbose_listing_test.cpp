@@ -99,6 +99,12 @@ TEST(VerboseListing, RatioRoundsAndGoesNegative) {
   EXPECT_EQ(Ratio(1000, 6), "99%");
   EXPECT_EQ(Ratio(100, 150), "-50%");
   EXPECT_EQ(Ratio(3, 2), "33%");
+  // Huge ZIP64 sizes: no overflow, the column's widest figure at the low end.
+  EXPECT_EQ(Ratio(100, 1099), "-999%");
+  EXPECT_EQ(Ratio(100, 5000), "-999%");
+  EXPECT_EQ(Ratio(1, UINT64_MAX), "-999%");
+  EXPECT_EQ(Ratio(UINT64_MAX, 1), "100%");
+  EXPECT_EQ(Ratio(UINT64_MAX, UINT64_MAX), "0%");
 }
 
 TEST(VerboseListing, DosDateAndTime) {

@@ -4,8 +4,10 @@
 #   normal mode (presets, extracted tree and file times, the start.ini launch), a run in
 #   progress, the engine's overwrite question with German buttons, setup mode by file name
 #   (also with a temporary folder the ANSI code page cannot spell),
-#   a stub with no archive (error box, window stays), a self-extractor signed after the
-#   archive was appended, an item path over 260 characters, and `quillpack sfx`.
+#   a stub with no archive (error box, window stays), a start.ini without a line, a cut-off
+#   self-extractor (what is there is extracted, the error box says so, start.ini's program is
+#   not run), a self-extractor signed after the archive was appended, an item path over 260
+#   characters, and `quillpack sfx`.
 # Screenshots go to BUILD/screenshots. Usage: sfx_e2e.sh BUILD_DIR SOURCE_DIR
 set -uo pipefail
 build=$(cd "$1" && pwd)
@@ -297,6 +299,26 @@ expect_eq "$message" "List index out of bounds (0): $(winpath "$work/noline")\\s
   "error text of a start.ini without a line"
 uia dialog='Self-Extractor STUB' click=OK >/dev/null || fail "no OK button in the error box"
 uia window=TForm1 click=glb_exit timeout=30 gone >/dev/null || fail "exit did not end the stuck window"
+
+begin "cut-off self-extractor"
+# A broken download: the copy ends inside the central directory, so there is no end record.
+# Every item is recovered from its local header, but the program must not be launched.
+mkdir -p "$work/cut"
+directory=$(python3 -c 'import sys; d=open(sys.argv[1],"rb").read(); print(d.rfind(b"PK\x01\x02"))' "$work/demo.exe")
+head -c "$((directory + 20))" "$work/demo.exe" > "$work/cut/cut.exe"
+start_stub "$work/cut/cut.exe"
+uia timeout=60 window=TForm1 click=glb_extract >/dev/null || fail "no window"
+box=$(uia timeout=60 dialog='Self-Extractor STUB' dump)
+shot cut-off-error-box
+message=$(grep -v '^window|' <<<"$box" | grep '^Static' | field 2 | grep . | tail -1)
+expect_eq "$message" "The archive is damaged or incomplete: some items may be missing. Download the file again." \
+  "error box text"
+uia dialog='Self-Extractor STUB' click=OK >/dev/null || fail "no OK button in the error box"
+same_tree "$sample" "$work/cut"
+[ -e "$work/cut/launched.txt" ] && fail "start.ini's program was launched from a cut-off archive"
+sleep 2
+[ -e "$work/cut/launched.txt" ] && fail "start.ini's program was launched from a cut-off archive"
+uia window=TForm1 click=glb_exit timeout=30 gone >/dev/null || fail "exit did not end the window"
 
 begin "signed self-extractor"
 mkdir -p "$work/signed"
