@@ -58,7 +58,13 @@ int LastSystemError() {
 bool FileExists(const std::u16string& path) {
   std::string native;
   struct stat st;
-  if (!StatResolved(path, native, st)) return false;
+  if (!StatResolved(path, native, st)) {
+    // A symbolic link whose target is missing is still a name that is taken: the overwrite
+    // rules must judge it as a file, or a create would write through it.
+    const int error = tLastError;
+    if (!native.empty() && lstat(native.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) return true;
+    return Fail(error);
+  }
   return !S_ISDIR(st.st_mode) || Fail(EISDIR);
 }
 
@@ -192,7 +198,11 @@ bool ForceDirectories(const std::u16string& path) {
     }
     if (missing) {
       std::string match;
-      if (posix::FindFolded(current, component, match)) {
+      struct stat matched;
+      // A folder that differs only in case may stand in for the name, but a symbolic link
+      // may not: it would lead the tree out of where it is being made.
+      if (posix::FindFolded(current, component, match) &&
+          !(lstat(Join(current, match).c_str(), &matched) == 0 && S_ISLNK(matched.st_mode))) {
         next = Join(current, match);
       } else if (mkdir(next.c_str(), 0777) == 0) {
         posix::NoteCreated(next);
