@@ -437,6 +437,12 @@ void TQPDirManager::RebuildFromLocalHeaders(bool endRecordFound) {
     TLocalFileHeader local;
     local.Parse(raw);
     if (static_cast<int64_t>(local.CompressedSize) >= size || local.NameLength > kMaxRebuiltNameLength) continue;
+    // A header without a name, data or descriptor holds nothing to extract or test; a file of
+    // millions of them must not become millions of items.
+    if (local.NameLength == 0 && local.CompressedSize == 0 && !(local.Flags & kFlagDataDescriptor)) {
+      from = q + static_cast<int64_t>(TLocalFileHeader::kSize) + local.ExtraLength;
+      continue;
+    }
 
     const int32_t index = Directory.Count();
     Directory.SetCount(index + 1);
