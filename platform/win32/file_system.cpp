@@ -145,7 +145,7 @@ int64_t FileDosDateTime(const std::u16string& path) {
   return static_cast<int64_t>((static_cast<uint32_t>(date) << 16) | time);
 }
 
-bool ForceDirectories(const std::u16string& path) {
+bool ForceDirectories(const std::u16string& path, size_t followLinksUpTo) {
   // One pass from the root over the components with one buffer for the folder in hand: time
   // and memory follow the path's length, however many levels it has.
   size_t length = path.size();
@@ -162,7 +162,16 @@ bool ForceDirectories(const std::u16string& path) {
     if (end < length && !IsSeparator(path[end])) continue;
     if (end == rootEnd || IsSeparator(path[end - 1])) continue;  // the root, or doubled separators
     folder.assign(path, 0, end);
-    if (!creating && DirectoryExists(folder)) continue;
+    if (!creating) {
+      const DWORD attributes = GetFileAttributesW(win32::Wide(win32::ApiPath(folder)));
+      if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        // A junction or symbolic link below the chosen folder is not entered: it was not made
+        // here, and it could lead anywhere.
+        if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && end > followLinksUpTo)
+          return Fail(ERROR_CANT_RESOLVE_FILENAME);
+        continue;
+      }
+    }
     if (CreateDirectoryW(win32::Wide(win32::ApiPath(folder)), nullptr)) {
       creating = true;
       continue;
