@@ -132,8 +132,10 @@ bool SetFileAttributes(const std::u16string& path, uint32_t attributes);
 // Last-write time of a file or folder as a DOS date and time (local time), or -1 when there is
 // none. Times before 1980 give 1980-01-01 00:00:00, times after 2107 give 2107-12-31 23:59:58.
 int64_t FileDosDateTime(const std::u16string& path);
-// Creates the folder and every missing parent.
-bool ForceDirectories(const std::u16string& path);
+// Creates the folder and every missing parent. Symbolic links (on Windows: reparse points)
+// are followed only within the first `followLinksUpTo` characters (the folder the person
+// chose); an existing link further down fails the call instead of being entered.
+bool ForceDirectories(const std::u16string& path, size_t followLinksUpTo = static_cast<size_t>(-1));
 
 // While one of these lives, the POSIX layer checks a folder's listing for its case-insensitive
 // lookup once and then trusts it, kept up to date with the files this process creates and

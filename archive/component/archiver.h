@@ -232,8 +232,10 @@ class TQPBaseArchiver : public TComponent, protected TQPDirManagerOwner {
   bool SearchStep(TQPArchiveItem& Item);
   bool NameTestPasses(const TInternalSearchRec& handle, const std::u16string& storedName) const;
   void FillSearchRecord(int32_t index, TQPArchiveItem& Item);
-  // Creates a destination folder, once per run for each folder.
-  bool EnsureDirectory(TQPExtractRun& run, const std::u16string& folder);
+  // Creates a destination folder, once per run for each folder. Links are followed only in
+  // the first `trusted` characters (the destination the person chose): one planted below it
+  // would lead the items elsewhere (the call fails, native error 20).
+  bool EnsureDirectory(TQPExtractRun& run, const std::u16string& folder, size_t trusted);
 };
 
 class TQuillpack : public TQPBaseArchiver {

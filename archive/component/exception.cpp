@@ -87,10 +87,11 @@ constexpr std::array<NativeErrorEntry, 68> kNativeErrors = {{
 }};
 
 std::u16string BuildMessage(int32_t nativeError, const TComponent* component,
-                            std::initializer_list<TQPFormatArg> args, bool formatted, int systemError = 0) {
+                            std::initializer_list<TQPFormatArg> args, bool formatted, int systemError = 0,
+                            const std::u16string& engineCause = {}) {
   std::u16string text = QPErrorMessage(QPErrorCodeOf(nativeError));
   if (formatted) text = QPFormat(text, args);
-  const std::u16string cause = qp::platform::SystemErrorText(systemError);
+  const std::u16string cause = engineCause.empty() ? qp::platform::SystemErrorText(systemError) : engineCause;
   if (!cause.empty()) text += u": " + cause;
   if (component != nullptr && !component->Name.empty()) text = component->Name + u": " + text;
   // "%5d" with the blanks turned into zeros: five digits for 0..99999.
@@ -168,3 +169,8 @@ EQPException::EQPException(int32_t nativeError, const TComponent* component,
       ErrorCode(QPErrorCodeOf(nativeError)),
       NativeError(nativeError),
       SystemError(systemError) {}
+
+EQPException::EQPException(int32_t nativeError, const TComponent* component, const TQPEngineCause& cause)
+    : Exception(BuildMessage(nativeError, component, {}, false, 0, cause.Text)),
+      ErrorCode(QPErrorCodeOf(nativeError)),
+      NativeError(nativeError) {}

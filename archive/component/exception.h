@@ -46,6 +46,7 @@ enum TQPNativeError : int32_t {
   neCannotOpenFile = 33,          // a volume that cannot be opened or read
   neInvalidArchive = 35,
   neNoZip64EndRecord = 40,
+  neArchiveDamaged = 48,          // a directory whose items contradict each other
   neForeignVolume = 44,
   neVolumeRequestCancelled = 45,
   neWriteError = 46,              // a destination that refuses data, other than a full disk
@@ -53,6 +54,11 @@ enum TQPNativeError : int32_t {
   neNameListInvalid = 59,
   neMaskTooLong = 61,
   neDiskFull = 65,
+};
+
+// Why the engine refused something, in words of its own (not the system's).
+struct TQPEngineCause {
+  std::u16string Text;
 };
 
 class EQPException : public Exception {
@@ -66,6 +72,10 @@ class EQPException : public Exception {
   // "Archiver: Write to stream error: Permission denied - Native error: 00046".
   EQPException(int32_t nativeError, const TComponent* component, std::initializer_list<TQPFormatArg> args,
                int systemError);
+
+  // A failure whose cause the engine itself found: the cause follows the message, before the
+  // number: "Archive is damaged. Open failed: overlapping items - Native error: 00048".
+  EQPException(int32_t nativeError, const TComponent* component, const TQPEngineCause& cause);
 
   int32_t ErrorCode;
   int32_t NativeError;

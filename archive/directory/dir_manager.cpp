@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <new>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "archive/format/little_endian.h"
 #include "archive/format/names.h"
 #include "archive/crypt/aes_extra_field.h"
+#include "archive/directory/item_ranges.h"
 #include "archive/directory/program_image.h"
 
 namespace {
@@ -105,6 +107,8 @@ void TQPDirManager::ReadDirectoryOrRebuild() {
   EndRecord = TEndOfCentralDir{};
   PrefixLength = 0;
   IsZip64 = false;
+  DirectoryDisk = 0;
+  scanBlockAt_ = -1;
 
   int64_t endPosition;
   if (!FindEndRecord(kEndRecordSignature, endPosition)) {
@@ -165,15 +169,21 @@ void TQPDirManager::ReadDirectoryOrRebuild() {
   if (multiVolume) ArchiveStream = OwnerComponent->SwitchVolume(volume);
 
   const uint64_t directorySize = IsZip64 ? Zip64EndRecord.DirectorySize : EndRecord.DirectorySize;
-  const uint32_t count = IsZip64 ? static_cast<uint32_t>(Zip64EndRecord.TotalEntries)
-                                 : EndRecord.TotalEntries;
+  // A ZIP64 count is taken whole: cut to 32 bits it would hide items without a word. A count
+  // the directory's size cannot hold (46 bytes an entry at least) is the damage it shows.
+  const uint64_t count = IsZip64 ? Zip64EndRecord.TotalEntries : EndRecord.TotalEntries;
+  if (count > directorySize / TCentralDirHeader::kSize) {
+    RebuildFromLocalHeaders(true);
+    return;
+  }
+  if (count > static_cast<uint64_t>(std::numeric_limits<int32_t>::max()))
+    throw EQPException(neArchiveDamaged, nullptr, TQPEngineCause{u"too many items"});
   int64_t position;
   if (!multiVolume) {
     // The directory ends where the end record (or the ZIP64 end record) begins; its stored
-    // offset is never trusted for a single file. A size or count that cannot fit in front of
-    // the end record marks a damaged directory.
-    if (directorySize > static_cast<uint64_t>(working) ||
-        static_cast<uint64_t>(count) * TCentralDirHeader::kSize > directorySize) {
+    // offset is never trusted for a single file. A size that cannot fit in front of the end
+    // record marks a damaged directory.
+    if (directorySize > static_cast<uint64_t>(working)) {
       RebuildFromLocalHeaders(true);
       return;
     }
@@ -215,9 +225,12 @@ void TQPDirManager::ReadDirectoryOrRebuild() {
     LocateArchiveStart(static_cast<uint64_t>(working));
     CorrectOffsets();
   }
+  // Offsets count per volume in a set; in a single file they are now file positions.
+  const bool perDisk = multiVolume || lastDisk != 0;
+  QPCheckItemRangesApart(Directory, {DirectoryDisk, DirectoryStart, DirectoryStart + directorySize}, perDisk);
 }
 
-void TQPDirManager::ReadEntries(int64_t position, uint32_t count, uint32_t lastDisk,
+void TQPDirManager::ReadEntries(int64_t position, uint64_t count, uint32_t lastDisk,
                                 TQPVolumeNumberInfo& volume) {
   const bool multiVolume = OwnerComponent->GetSpanningMode() != smNone;
   const bool oemNames = OwnerComponent->GetOEMFileNames();
@@ -225,7 +238,7 @@ void TQPDirManager::ReadEntries(int64_t position, uint32_t count, uint32_t lastD
   DirectoryStart = static_cast<uint64_t>(position);
   // Items are added as they are read, so memory follows the bytes that are really there
   // rather than a stored count.
-  for (uint32_t i = 0; i < count; ++i) {
+  for (uint64_t i = 0; i < count; ++i) {
     if (multiVolume && ArchiveStream->Size() - ArchiveStream->Position() <
                            static_cast<int64_t>(TCentralDirHeader::kSize)) {
       if (volume.Number >= static_cast<int32_t>(lastDisk)) throw EStreamError("Directory runs past the last volume");
@@ -233,7 +246,10 @@ void TQPDirManager::ReadEntries(int64_t position, uint32_t count, uint32_t lastD
       ArchiveStream = OwnerComponent->SwitchVolume(volume);
       ArchiveStream->SetPosition(0);
     }
-    if (i == 0) DirectoryStart = static_cast<uint64_t>(ArchiveStream->Position());
+    if (i == 0) {
+      DirectoryStart = static_cast<uint64_t>(ArchiveStream->Position());
+      DirectoryDisk = multiVolume ? static_cast<uint32_t>(volume.Number) : lastDisk;
+    }
     const int32_t index = static_cast<int32_t>(i);
     Directory.SetCount(index + 1);
     TDirItem& item = Directory.ItemRef(index);
@@ -374,23 +390,40 @@ int64_t TQPDirManager::FindSignature(uint32_t signature, int64_t from, size_t ch
   const int64_t size = ArchiveStream->Size();
   uint8_t sig[4];
   PutLE<uint32_t>(sig, signature);
-  std::vector<uint8_t> buffer(chunk);
   int64_t start = from;
   while (start + 4 <= size) {
-    const size_t want = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(chunk), size - start));
-    ArchiveStream->SetPosition(start);
-    ArchiveStream->ReadBuffer(buffer.data(), want);
-    const uint8_t* end = buffer.data() + want;
-    for (const uint8_t* p = buffer.data(); p + 4 <= end; ++p) {
+    const bool cached = scanBlockStream_ == ArchiveStream && scanBlockAt_ >= 0 && start >= scanBlockAt_ &&
+                        start + 4 <= scanBlockAt_ + static_cast<int64_t>(scanBlock_.size());
+    if (!cached) {
+      const size_t want = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(chunk), size - start));
+      scanBlockAt_ = -1;
+      scanBlock_.resize(want);
+      ArchiveStream->SetPosition(start);
+      ArchiveStream->ReadBuffer(scanBlock_.data(), want);
+      scanBlockAt_ = start;
+      scanBlockStream_ = ArchiveStream;
+    }
+    const uint8_t* base = scanBlock_.data();
+    const uint8_t* end = base + scanBlock_.size();
+    for (const uint8_t* p = base + (start - scanBlockAt_); p + 4 <= end; ++p) {
       p = static_cast<const uint8_t*>(std::memchr(p, sig[0], static_cast<size_t>(end - p)));
       if (p == nullptr || p + 4 > end) break;
-      if (p[1] == sig[1] && p[2] == sig[2] && p[3] == sig[3]) return start + (p - buffer.data());
+      if (p[1] == sig[1] && p[2] == sig[2] && p[3] == sig[3]) return scanBlockAt_ + (p - base);
     }
-    if (start + static_cast<int64_t>(want) >= size) break;
-    // The next read starts 4 bytes early so that a signature across the seam is found.
-    start += static_cast<int64_t>(want) - 4;
+    const int64_t blockEnd = scanBlockAt_ + static_cast<int64_t>(scanBlock_.size());
+    if (blockEnd >= size) break;
+    // The next read starts 3 bytes early so that a signature across the seam is found.
+    start = blockEnd - 3;
   }
   return -1;
+}
+
+bool TQPDirManager::ReadFromScanBlock(int64_t at, void* out, size_t count) const {
+  if (scanBlockStream_ != ArchiveStream || scanBlockAt_ < 0 || at < scanBlockAt_ ||
+      at - scanBlockAt_ + static_cast<int64_t>(count) > static_cast<int64_t>(scanBlock_.size()))
+    return false;
+  std::memcpy(out, scanBlock_.data() + (at - scanBlockAt_), count);
+  return true;
 }
 
 void TQPDirManager::RebuildFromLocalHeaders(bool endRecordFound) {
@@ -423,11 +456,19 @@ void TQPDirManager::RebuildFromLocalHeaders(bool endRecordFound) {
     anyHit = true;
     from = q + 4;
     uint8_t raw[TLocalFileHeader::kSize];
-    ArchiveStream->SetPosition(q);
-    ArchiveStream->ReadBuffer(raw, sizeof raw);
+    if (!ReadFromScanBlock(q, raw, sizeof raw)) {
+      ArchiveStream->SetPosition(q);
+      ArchiveStream->ReadBuffer(raw, sizeof raw);
+    }
     TLocalFileHeader local;
     local.Parse(raw);
     if (static_cast<int64_t>(local.CompressedSize) >= size || local.NameLength > kMaxRebuiltNameLength) continue;
+    // A header without a name, data or descriptor holds nothing to extract or test; a file of
+    // millions of them must not become millions of items.
+    if (local.NameLength == 0 && local.CompressedSize == 0 && !(local.Flags & kFlagDataDescriptor)) {
+      from = q + static_cast<int64_t>(TLocalFileHeader::kSize) + local.ExtraLength;
+      continue;
+    }
 
     const int32_t index = Directory.Count();
     Directory.SetCount(index + 1);
@@ -453,11 +494,16 @@ void TQPDirManager::RebuildFromLocalHeaders(bool endRecordFound) {
     std::u16string name;
     std::string storedName;
     if (size - afterHeader >= local.NameLength) {
-      storedName = ReadBytes(*ArchiveStream, local.NameLength);
+      storedName.assign(local.NameLength, '\0');
+      if (!ReadFromScanBlock(afterHeader, storedName.data(), storedName.size())) {
+        ArchiveStream->SetPosition(afterHeader);
+        if (!storedName.empty()) ArchiveStream->ReadBuffer(storedName.data(), storedName.size());
+      }
       name = DecodeRebuiltName(storedName, applyOem && !(local.Flags & kFlagUtf8));
     }
     Directory.SetEntryName(index, name);
     if (local.ExtraLength != 0 && size - afterHeader >= local.NameLength) {
+      ArchiveStream->SetPosition(afterHeader + local.NameLength);
       // An extra area cut short by the end of the file keeps the part that is there.
       const int64_t room = size - afterHeader - local.NameLength;
       const auto length = static_cast<uint16_t>(std::min<int64_t>(local.ExtraLength, room));
@@ -481,8 +527,16 @@ void TQPDirManager::RebuildFromLocalHeaders(bool endRecordFound) {
         h.CompressedSize = descriptor.CompressedSize;
         h.UncompressedSize = descriptor.UncompressedSize;
       }
+    } else {
+      // Signatures inside an item's data (a stored archive, say) are that item's bytes, not
+      // items of their own: the search goes on behind the data.
+      const int64_t dataEnd = afterHeader + local.NameLength + local.ExtraLength +
+                              static_cast<int64_t>(std::min<uint64_t>(item.CompressedSize(), static_cast<uint64_t>(size)));
+      if (dataEnd <= size) from = std::max(from, dataEnd);
     }
   }
   if (!anyHit) throw EQPException(neInvalidArchive, nullptr);
   DirectoryStart = static_cast<uint64_t>(size);
+  // Sizes found in data descriptors may still make items share bytes.
+  QPCheckItemRangesApart(Directory, {}, false);
 }

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "archive/directory/dir_array.h"
 #include "archive/format/records.h"
@@ -53,10 +54,12 @@ class TQPDirManager {
   uint64_t DirectoryStart = 0;
   // Set by ReadDirectory: dsStored, or why the directory had to be rebuilt.
   TQPDirectoryState DirectoryState = dsStored;
+  // The disk the central directory starts on (as counted by the set, 0 for a single file).
+  uint32_t DirectoryDisk = 0;
 
  private:
   void ReadDirectoryOrRebuild();
-  void ReadEntries(int64_t position, uint32_t count, uint32_t lastDisk, TQPVolumeNumberInfo& volume);
+  void ReadEntries(int64_t position, uint64_t count, uint32_t lastDisk, TQPVolumeNumberInfo& volume);
   // storedName: the header's name bytes, which a Unicode path field must match by CRC.
   void ReadExtraFields(TDirItem& item, int32_t index, uint16_t length, std::string_view storedName);
   void LocateArchiveStart(uint64_t endPosition);
@@ -64,4 +67,12 @@ class TQPDirManager {
   void RebuildFromLocalHeaders(bool endRecordFound);
   // Position of the first `signature` at or after `from`, or -1; reads `chunk` bytes at a time.
   int64_t FindSignature(uint32_t signature, int64_t from, size_t chunk);
+  // Copies `count` bytes at `at` from the block the last search read, when it holds them.
+  bool ReadFromScanBlock(int64_t at, void* out, size_t count) const;
+
+  // The block the last signature search read: searches and header reads that fall inside it
+  // are served from it, so a file dense with signatures is read once, not once per hit.
+  std::vector<uint8_t> scanBlock_;
+  int64_t scanBlockAt_ = -1;
+  const TQPStream* scanBlockStream_ = nullptr;
 };

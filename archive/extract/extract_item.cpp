@@ -68,7 +68,7 @@ std::unique_ptr<TQPFileStream> CreateOrNull(Make make) {
 
 }  // namespace
 
-bool TQPBaseArchiver::EnsureDirectory(TQPExtractRun& run, const std::u16string& folder) {
+bool TQPBaseArchiver::EnsureDirectory(TQPExtractRun& run, const std::u16string& folder, size_t trusted) {
   // Asking the file system again for a folder already made would cost a walk over every
   // component of the path for each file.
   if (!run.LastEnsuredDir.empty() && folder == run.LastEnsuredDir) return true;
@@ -78,7 +78,7 @@ bool TQPBaseArchiver::EnsureDirectory(TQPExtractRun& run, const std::u16string& 
   }
   bool ok = false;
   try {
-    ok = pf::ForceDirectories(folder);
+    ok = pf::ForceDirectories(folder, trusted);
   } catch (...) {
     ok = false;
   }
@@ -112,7 +112,7 @@ void TQPBaseArchiver::ExtractOneItem(TQPExtractRun& run, int32_t index, std::u16
     if (sep != std::u16string::npos) name = name.substr(sep + 1);
   } else {
     const std::u16string tree = folder + FolderOf(name);
-    if (!tree.empty() && !EnsureDirectory(run, tree))
+    if (!tree.empty() && !EnsureDirectory(run, tree, redirected ? tree.size() : folder.size()))
       throw EQPException(neCannotCreateFolder, this, {tree}, pf::LastSystemError());
   }
 

@@ -196,8 +196,9 @@ bool File::Create(const std::u16string& path) {
     }
   }
   const std::string native = posix::ResolveForCreate(path);
-  // Not O_TRUNC: a read-only file must be refused before anything of it is lost.
-  const int fd = ::open(native.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  // Not O_TRUNC: a read-only file must be refused before anything of it is lost. Not through
+  // a symbolic link either: one planted in the destination would send the data elsewhere.
+  const int fd = ::open(native.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) {
     lastError_ = errno;
     return false;

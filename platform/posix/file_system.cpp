@@ -25,7 +25,8 @@ bool Fail(int error) {
   return false;
 }
 
-bool StatResolved(const std::u16string& path, std::string& native, struct stat& st) {
+// `followed`, when given, tells whether the answer came from a stat that follows a link.
+bool StatResolved(const std::u16string& path, std::string& native, struct stat& st, bool* followed = nullptr) {
   posix::Lookup lookup;
   native = posix::ResolveExisting(path, lookup);
   if (native.empty()) {
@@ -35,8 +36,9 @@ bool StatResolved(const std::u16string& path, std::string& native, struct stat& 
     st = lookup.st;
   } else if (lookup.state == posix::Lookup::Missing) {
     return Fail(lookup.error);
-  } else if (stat(native.c_str(), &st) != 0) {
-    return Fail(errno);
+  } else {
+    if (followed != nullptr) *followed = true;
+    if (stat(native.c_str(), &st) != 0) return Fail(errno);
   }
   return true;
 }
@@ -58,7 +60,14 @@ int LastSystemError() {
 bool FileExists(const std::u16string& path) {
   std::string native;
   struct stat st;
-  if (!StatResolved(path, native, st)) return false;
+  bool followed = false;
+  if (!StatResolved(path, native, st, &followed)) {
+    // A symbolic link whose target is missing is still a name that is taken: the overwrite
+    // rules must judge it as a file, or a create would write through it.
+    const int error = tLastError;
+    if (followed && lstat(native.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) return true;
+    return Fail(error);
+  }
   return !S_ISDIR(st.st_mode) || Fail(EISDIR);
 }
 
@@ -159,20 +168,34 @@ int64_t FileDosDateTime(const std::u16string& path) {
   return static_cast<int64_t>((date << 16) | time);
 }
 
-bool ForceDirectories(const std::u16string& path) {
+bool ForceDirectories(const std::u16string& path, size_t followLinksUpTo) {
   const std::string native = posix::ToNativePath(path);
   if (native.empty()) {
     return Fail(ENOENT);
   }
-  // The folder of an earlier run, or one made beside another: one call settles it.
+  // Where links stop being followed, in the native path.
+  const size_t followed =
+      followLinksUpTo >= path.size() ? native.size() : posix::ToNativePath(path.substr(0, followLinksUpTo)).size();
+  // The folder of an earlier run, or one made beside another: one call settles it, unless a
+  // link below the chosen folder could be on the way.
   struct stat st;
-  if (stat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+  if (followed >= native.size() && stat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
     return true;
   }
   // Walk the components, reusing an existing folder whose name differs only in case, as a
   // Windows file system would, and creating the rest.
   std::string current = native[0] == '/' ? "/" : "";
   size_t pos = 0;
+  if (followed < native.size() && followed > 0) {
+    // The chosen folder, links and all, when it is there: the walk then starts below it.
+    std::string chosen = native.substr(0, followed);
+    while (chosen.size() > 1 && chosen.back() == '/') chosen.pop_back();
+    if (stat(chosen.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+      current = chosen;
+      pos = followed;
+    }
+  }
+  bool made = false;
   while (pos < native.size()) {
     size_t end = native.find('/', pos);
     if (end == std::string::npos) end = native.size();
@@ -183,23 +206,32 @@ bool ForceDirectories(const std::u16string& path) {
     // What lstat found is the answer, except for a symbolic link, which stat follows.
     bool known = false;
     bool missing = false;
-    if (component != "." && component != "..") {
+    if (made && component != "." && component != "..") {
+      missing = true;  // inside a folder just made, nothing is there yet
+    } else if (component != "." && component != "..") {
       if (lstat(next.c_str(), &st) == 0) {
         known = !S_ISLNK(st.st_mode);
+        if (!known && end > followed) return Fail(ELOOP);
       } else {
         missing = true;
       }
     }
     if (missing) {
       std::string match;
-      if (posix::FindFolded(current, component, match)) {
+      struct stat matched;
+      // A folder that differs only in case may stand in for the name, but a symbolic link
+      // may not: it would lead the tree out of where it is being made.
+      if (!made && posix::FindFolded(current, component, match) &&
+          !(lstat(Join(current, match).c_str(), &matched) == 0 && S_ISLNK(matched.st_mode))) {
         next = Join(current, match);
       } else if (mkdir(next.c_str(), 0777) == 0) {
         posix::NoteCreated(next);
         st.st_mode = S_IFDIR;  // just made
-        known = true;
+        known = made = true;
       } else if (errno != EEXIST) {
         return Fail(errno);
+      } else if (lstat(next.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && end > followed) {
+        return Fail(ELOOP);  // made meanwhile, as a link
       }
     }
     if (!known && stat(next.c_str(), &st) != 0) {

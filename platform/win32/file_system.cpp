@@ -2,6 +2,7 @@
 // folder trees, drive type and free space, and the well-known folders.
 #include <windows.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "platform/dos_time_range.h"
@@ -52,13 +53,6 @@ std::u16string RootOf(const std::u16string& path) {
     return path + u"\\";
   }
   return std::u16string();
-}
-
-bool IsRoot(const std::u16string& path) {
-  std::u16string trimmed = path;
-  while (!trimmed.empty() && IsSeparator(trimmed.back())) trimmed.pop_back();
-  return trimmed.empty() || (trimmed.size() == 2 && trimmed[1] == u':') ||
-         RootOf(path).size() >= path.size();
 }
 
 bool LocalTimeLimits(FILETIME& low, FILETIME& high) {
@@ -156,18 +150,43 @@ int64_t FileDosDateTime(const std::u16string& path) {
   return static_cast<int64_t>((static_cast<uint32_t>(date) << 16) | time);
 }
 
-bool ForceDirectories(const std::u16string& path) {
-  std::u16string folder = path;
-  while (!folder.empty() && IsSeparator(folder.back())) folder.pop_back();
-  if (folder.empty()) return Fail(ERROR_PATH_NOT_FOUND);
-  if (DirectoryExists(folder)) return true;
-  const std::u16string parent = Parent(folder);
-  if (!parent.empty() && !IsRoot(parent) && !ForceDirectories(parent)) return false;
-  if (CreateDirectoryW(win32::Wide(win32::ApiPath(folder)), nullptr)) return true;
-  const DWORD error = GetLastError();
-  // Someone else may have made it meanwhile; a file of that name is still a failure.
-  if (error == ERROR_ALREADY_EXISTS && DirectoryExists(folder)) return true;
-  return Fail(error);
+bool ForceDirectories(const std::u16string& path, size_t followLinksUpTo) {
+  // One pass from the root over the components with one buffer for the folder in hand: time
+  // and memory follow the path's length, however many levels it has.
+  size_t length = path.size();
+  while (length > 0 && IsSeparator(path[length - 1])) --length;
+  if (length == 0) return Fail(ERROR_PATH_NOT_FOUND);
+  // No call takes a longer path; refusing it first saves thousands of calls that would fail.
+  constexpr size_t kLongestPath = 32767;
+  if (length > kLongestPath) return Fail(ERROR_FILENAME_EXCED_RANGE);
+  const size_t rootEnd = std::min(RootOf(path).size(), length);
+  std::u16string folder;
+  folder.reserve(length);
+  bool creating = false;  // once a folder was missing, every deeper one is too
+  for (size_t end = rootEnd; end <= length; ++end) {
+    if (end < length && !IsSeparator(path[end])) continue;
+    if (end == rootEnd || IsSeparator(path[end - 1])) continue;  // the root, or doubled separators
+    folder.assign(path, 0, end);
+    if (!creating) {
+      const DWORD attributes = GetFileAttributesW(win32::Wide(win32::ApiPath(folder)));
+      if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        // A junction or symbolic link below the chosen folder is not entered: it was not made
+        // here, and it could lead anywhere.
+        if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && end > followLinksUpTo)
+          return Fail(ERROR_CANT_RESOLVE_FILENAME);
+        continue;
+      }
+    }
+    if (CreateDirectoryW(win32::Wide(win32::ApiPath(folder)), nullptr)) {
+      creating = true;
+      continue;
+    }
+    const DWORD error = GetLastError();
+    // Someone else may have made it meanwhile; a file of that name is still a failure.
+    if (error == ERROR_ALREADY_EXISTS && DirectoryExists(folder)) continue;
+    return Fail(error);
+  }
+  return true;
 }
 
 DriveType GetDriveType(const std::u16string& path) {

@@ -147,7 +147,9 @@ TEST_F(EncryptedItems, DamagedOrTamperedDataFailsWithError8AndKeepsNothing) {
   ZipEntry shortClassic = Encrypted("short2.txt", "abc", "pw");
   shortClassic.storedCompressedSize = 11;
   ZipEntry overlong = Encrypted("long.txt", "abc", "pw", 1);
-  overlong.storedCompressedSize = 1000;  // reads on into the next item: the code does not match
+  // One byte short, so the code is read one byte early and does not match. (A size running
+  // on into the next item would share that item's bytes, which refuses the archive at open.)
+  overlong.storedCompressedSize = 8 + 2 + 3 + 10 - 1;
   std::string bytes =
       ZipBuilder().Add(aes).Add(classic).Add(tooShort).Add(shortClassic).Add(overlong).Add(Entry("x", "x")).Build();
   // One byte in the middle of each of the first two items' data.

@@ -2,6 +2,7 @@
 // folders, free space, and (on POSIX) the case-insensitive name lookup.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 
@@ -36,6 +37,29 @@ TEST_F(FileSystemTest, ForceDirectoriesBuildsDeepTrees) {
   WriteFile(u"a\\file", "x");
   EXPECT_FALSE(ForceDirectories(Path(u"a\\file\\sub")));  // a file is in the way
   EXPECT_EQ(GetFileAttributes(deep) & (faDirectory | faArchive), faDirectory);
+}
+
+TEST_F(FileSystemTest, ForceDirectoriesStaysLinearInThePathsDepth) {
+  // 90 levels are made in one pass (few enough for the scratch folder's removal to handle on
+  // every platform); 30,000 levels (60,000 characters, more than any path may have) fail at
+  // once instead of costing memory by the square of the depth.
+  std::u16string deep = root_;
+  for (int i = 0; i < 90; ++i) deep += u"\\d";
+  std::u16string deeper = root_;
+  for (int i = 0; i < 30000; ++i) deeper += u"\\e";
+  const auto start = std::chrono::steady_clock::now();
+  const bool made = ForceDirectories(deep);
+  EXPECT_FALSE(ForceDirectories(deeper));
+  const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_LT(seconds, 30.0);
+  // What is made must be there.
+  if (made) {
+    EXPECT_TRUE(DirectoryExists(deep));
+  }
+#ifdef _WIN32
+  // Refused before the first call that would make a folder.
+  EXPECT_FALSE(DirectoryExists(root_ + u"\\e"));
+#endif
 }
 
 TEST_F(FileSystemTest, MoveReplacesTheDestination) {
