@@ -20,10 +20,10 @@ void TQPStringHash::Insert(const std::u16string& key, int32_t value) {
   head = new THashItem{head, key, value};
 }
 
-void TQPStringHash::Remove(const std::u16string& key) {
+void TQPStringHash::Remove(const std::u16string& key, int32_t value) {
   THashItem** link = &buckets_[HashOf(key) % buckets_.size()];
   for (; *link != nullptr; link = &(*link)->Next) {
-    if ((*link)->Key == key) {
+    if ((*link)->Value == value && (*link)->Key == key) {
       THashItem* doomed = *link;
       *link = doomed->Next;
       delete doomed;
@@ -71,7 +71,7 @@ int32_t TQPHashedStringList::Add(const std::u16string& s) {
 void TQPHashedStringList::Replace(int32_t index, const std::u16string& s) {
   std::u16string& slot = items_[static_cast<size_t>(index)];
   if (index_ != nullptr) {
-    index_->Remove(QPFoldAscii(slot));
+    index_->Remove(QPFoldAscii(slot), index);
     index_->Insert(QPFoldAscii(s), index);
   }
   slot = s;

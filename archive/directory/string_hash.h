@@ -22,7 +22,9 @@ class TQPStringHash {
   TQPStringHash& operator=(const TQPStringHash&) = delete;
 
   void Insert(const std::u16string& key, int32_t value);
-  void Remove(const std::u16string& key);
+  // Removes the entry that maps `key` to `value`: among equal keys (two items of one name)
+  // only that one, so that the others stay findable.
+  void Remove(const std::u16string& key, int32_t value);
   // The value of the most recently inserted equal key, or -1.
   int32_t Lookup(std::u16string_view key) const;
   void ClearBuckets();

@@ -1,8 +1,9 @@
 // Name decoding: the OEM step, UTF-8 by flag and by content, the ANSI fallback, the Unicode
 // name field, the Unicode path field, names from Unix hosts, and names rebuilt from local
-// headers.
+// headers; the names list that finds items by name.
 #include <gtest/gtest.h>
 
+#include "archive/directory/dir_array.h"
 #include "archive/format/names.h"
 #include "tests/archive/open_memory.h"
 #include "tests/support/zip_builder.h"
@@ -199,3 +200,28 @@ TEST(CodePages, ThroughTheDirectory) {
 }
 
 }  // namespace
+
+TEST(NamesList, RenamingOneOfTwoEqualNamesLeavesTheOtherFindable) {
+  // Two items of one name (folded), then the first renamed: the name must lead to the
+  // second, and the new name to the first; no entry may point at an item that left it.
+  TQPDirArray directory;
+  directory.SetCount(3);
+  directory.SetEntryName(0, u"Same.txt");
+  directory.SetEntryName(1, u"SAME.TXT");
+  directory.SetEntryName(2, u"other.txt");
+  int32_t index = -1;
+  ASSERT_TRUE(directory.FindName(u"same.txt", index));  // builds the lookup index
+  EXPECT_EQ(index, 1);
+  directory.SetEntryName(0, u"renamed.txt");
+  ASSERT_TRUE(directory.FindName(u"same.txt", index));
+  EXPECT_EQ(index, 1);
+  ASSERT_TRUE(directory.FindName(u"RENAMED.txt", index));
+  EXPECT_EQ(index, 0);
+  // And renamed onto a name another item holds, then away again: nothing stale is left.
+  directory.SetEntryName(2, u"same.txt");
+  directory.SetEntryName(2, u"third.txt");
+  ASSERT_TRUE(directory.FindName(u"same.txt", index));
+  EXPECT_EQ(index, 1);
+  directory.SetEntryName(1, u"fourth.txt");
+  EXPECT_FALSE(directory.FindName(u"same.txt", index));
+}
