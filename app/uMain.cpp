@@ -17,8 +17,6 @@ namespace {
 constexpr char16_t kVersionCaption[] = u"Version f\u00FCr Harlbeck 2021.1026";
 constexpr char16_t kSetupCaption[] = u"Setup starten";
 constexpr char16_t kFolderPrompt[] = u"W\u00E4hlen Sie den Zielordner aus ...";
-// The component's default search attributes: every item, folders and hidden ones included.
-constexpr int32_t kAllItemsSearchAttr = 10431;
 // Shown after extracting from an archive whose directory had to be rebuilt.
 constexpr char16_t kIncompleteArchive[] =
     u"The archive is damaged or incomplete: some items may be missing. Download the file again.";
@@ -94,7 +92,7 @@ void TForm1::bnExtractClick(TComponent*) {
     // with nothing appended can pass for an empty archive; it must say so rather than end
     // quietly having extracted nothing.
     if (a.ItemCount() == 0) throw Exception(u"No archive to extract is appended to " + a.FileName);
-    a.ExtractFiles(u"*.*", kAllItemsSearchAttr, u"");
+    a.ExtractFiles(u"*.*", kQPDefaultSearchAttr, u"");
     // A broken download has no end record, so the engine rebuilt the directory from the local
     // headers and extracted what it found; items may be missing. A setup must never start
     // from such a payload: the run ends in the error box instead of the follow-up launch.

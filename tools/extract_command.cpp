@@ -68,7 +68,7 @@ int RunExtract(const std::vector<std::string>& args) {
     bar.Clear();
     // Not every engine message names the item (a full disk does not), so the line does.
     std::fprintf(stderr, "%s: %s\n", ShownItemName(name, true).c_str(),
-                 MessageForTerminal(pf::Utf16ToUtf8(message)).c_str());
+                 FailureForTerminal(message, archiver.FailureSystemError()).c_str());
     ++failed;
     action = fxaIgnore;
   };

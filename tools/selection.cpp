@@ -5,6 +5,7 @@
 #include <atomic>
 #include <csignal>
 
+#include "archive/format/item_path.h"
 #include "platform/platform.h"
 #include "tools/progress_bar.h"
 #include "tools/terminal_text.h"
@@ -38,9 +39,7 @@ bool ParseCommandWords(const std::vector<std::string>& args, std::initializer_li
 }
 
 std::u16string EnginePath(const std::string& path) {
-  std::u16string p = pf::Utf8ToUtf16(path);
-  std::replace(p.begin(), p.end(), u'/', u'\\');
-  return p;
+  return QPEnginePathOf(pf::Utf8ToUtf16(path));
 }
 
 void RunOnSelection(TQuillpack& archiver, const std::vector<std::string>& masks, const std::string& exclusion,
@@ -51,24 +50,20 @@ void RunOnSelection(TQuillpack& archiver, const std::vector<std::string>& masks,
     else
       archiver.ExtractFiles(mask, archiver.Options().SearchAttr, exclude);
   };
-  // Masks are written with either separator; the engine compares the single mask with '/'
-  // names and the mask lists with '\' names.
-  std::u16string exclude = pf::Utf8ToUtf16(exclusion);
+  // Masks are written with either separator; the engine compares the single mask (and its
+  // exclusion) with stored names and the mask lists with engine paths.
+  const std::u16string exclude = pf::Utf8ToUtf16(exclusion);
   if (masks.size() <= 1) {
-    std::replace(exclude.begin(), exclude.end(), u'\\', u'/');
-    run(masks.empty() ? std::u16string(u"*.*") : pf::Utf8ToUtf16(masks[0]), exclude);
+    run(masks.empty() ? std::u16string(u"*.*") : pf::Utf8ToUtf16(masks[0]), QPStoredFormOf(exclude));
   } else {
     for (const std::string& m : masks) archiver.FileMasks.push_back(EnginePath(m));
-    std::replace(exclude.begin(), exclude.end(), u'/', u'\\');
-    if (!exclude.empty()) archiver.ExclusionMasks.push_back(exclude);
+    if (!exclude.empty()) archiver.ExclusionMasks.push_back(QPEnginePathOf(exclude));
     run(u"", u"");
   }
 }
 
 std::string ShownItemName(const std::u16string& name, bool terminal) {
-  std::u16string shown = name;
-  std::replace(shown.begin(), shown.end(), u'\\', u'/');
-  const std::string text = pf::Utf16ToUtf8(shown);
+  const std::string text = pf::Utf16ToUtf8(QPStoredFormOf(name));
   return terminal ? EscapeControls(text) : EscapeLineBreaks(text);
 }
 

@@ -3,6 +3,8 @@
 
 #include <cstdio>
 
+#include "platform/platform.h"
+
 namespace {
 
 void AppendCaret(std::string& out, unsigned char c) {
@@ -60,3 +62,11 @@ std::string MessageForTerminal(std::string_view text) {
   return EscapeControls(joined);
 }
 
+
+std::string FailureForTerminal(const std::u16string& message, int systemError) {
+  std::string text = MessageForTerminal(qp::platform::Utf16ToUtf8(message));
+  if (systemError == 0) return text;
+  const std::string cause = MessageForTerminal(qp::platform::Utf16ToUtf8(qp::platform::SystemErrorText(systemError)));
+  if (!cause.empty() && text.find(cause) == std::string::npos) text += "\n  cause: " + cause;
+  return text;
+}

@@ -17,3 +17,6 @@ std::string EscapeLineBreaks(std::string_view text);
 // An engine message for the terminal: its own line breaks (CR LF) become a blank, every other
 // control character is escaped as by EscapeControls.
 std::string MessageForTerminal(std::string_view text);
+// The failure of one item for the terminal: the engine's message, and, where its text left
+// no room for the system's cause (`systemError`, 0 for none), that cause on a line of its own.
+std::string FailureForTerminal(const std::u16string& message, int systemError);

@@ -44,7 +44,7 @@ int RunTest(const std::vector<std::string>& args) {
                                       int32_t, const std::u16string& message, TQPAction& action) {
     bar.Clear();
     std::printf("%s: %s\n", ShownItemName(name, terminal).c_str(),
-                MessageForTerminal(pf::Utf16ToUtf8(message)).c_str());
+                FailureForTerminal(message, archiver.FailureSystemError()).c_str());
     std::fflush(stdout);
     ++failed;
     action = fxaIgnore;

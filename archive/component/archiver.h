@@ -2,12 +2,9 @@
 // and their dispatchers, opening and closing, volumes, search and extraction); TQuillpack is
 // the published component the application places on its window.
 //
-// Where the code lives: archiver.cpp (construction, properties, open/close), dispatchers.cpp
-// (the DoOn... defaults), volumes.cpp (volume names, switching, spanning detection),
-// search.cpp and mask_match.cpp (FindFirst/FindNext, masks), process_files.cpp and
-// extract_item.cpp (the per-item loop, writing one item), decode_item.cpp (the component's
-// side of decoding an item's data into a stream), and the component-free item decoder in
-// extract/item_decoder.h.
+// It is the façade: one extraction runs in a TQPExtractRun (extract/extract_run.h), which
+// borrows the component through IQPRunHost; decoding an item's data goes through the
+// component-free item decoder (extract/item_decoder.h).
 #pragma once
 
 #include <cstdint>
@@ -17,6 +14,7 @@
 #include <vector>
 
 #include "archive/extract/archive_item.h"
+#include "archive/extract/run_host.h"
 #include "archive/component/component_base.h"
 #include "archive/directory/dir_manager.h"
 #include "archive/component/events.h"
@@ -25,7 +23,7 @@
 #include "archive/component/types.h"
 #include "archive/component/volume_number_info.h"
 
-struct TQPExtractRun;
+class TQPExtractRun;
 struct TQPDecodeResult;
 class TItemDecryptStage;
 
@@ -36,7 +34,7 @@ constexpr uint16_t kOpenModeCreate = 0xFFFF;
 constexpr uint16_t kOpenModeReadWriteExclusive = 0x22;
 constexpr uint16_t kOpenModeReadOnlyDenyNone = 0x40;
 
-class TQPBaseArchiver : public TComponent, protected TQPDirManagerOwner {
+class TQPBaseArchiver : public TComponent, protected TQPDirManagerOwner, protected IQPRunHost {
  public:
   explicit TQPBaseArchiver(TComponent* owner);
   ~TQPBaseArchiver() override;
@@ -135,6 +133,10 @@ class TQPBaseArchiver : public TComponent, protected TQPDirManagerOwner {
   bool FindNext(TQPArchiveItem& Item);
   // Decodes item `ItemIndex` into `Destination`; raises EQPException on failure.
   void ExtractItemToStream(int32_t ItemIndex, TQPStream& Destination);
+  // While OnProcessFileFailure runs: the system's error code behind the failure (0 when the
+  // failure is not the system's), for a handler that shows the cause apart from the message,
+  // whose text has no room for it (native errors 19 and 20).
+  int FailureSystemError() const { return failureSystemError_; }
 
   // ----- dispatchers: the handler when assigned, else the default -----
   virtual void DoOnOverallProgress(double Progress, TQPProcessOperation Operation, TQPProgressPhase Phase,
@@ -167,10 +169,8 @@ class TQPBaseArchiver : public TComponent, protected TQPDirManagerOwner {
   bool GetOEMFileNames() const override { return options_->OEMFileNames; }
   bool GetTolerantOpen() const override { return tolerantOpen_; }
 
-  // ----- per-item loop (process_files.cpp, extract_item.cpp) -----
+  // ----- the per-item loop: a run (extract_run.h) over the tagged items -----
   void ProcessFiles(TQPProcessOperation Operation, int32_t ItemIndex);
-  void ExtractOneItem(TQPExtractRun& run, int32_t index, std::u16string name, const std::u16string& base);
-  void TestOneItem(TQPExtractRun& run, int32_t index);
   // Tags the items that the mask, attributes and exclusion select; returns -1 when any number
   // may be tagged, the index when the one item an exact mask names is, and -2 for none.
   int32_t TagSelectedItems(const std::u16string& FileMask, int32_t SearchAttr, const std::u16string& ExclusionMask);
@@ -180,7 +180,14 @@ class TQPBaseArchiver : public TComponent, protected TQPDirManagerOwner {
   // one, and raises what a failure calls for. False when nothing is to be kept although
   // nothing failed: the run was cancelled (left in the run) or the item was skipped for want
   // of a password.
-  bool DecodeItemInto(int32_t index, TQPStream& destination, TQPExtractRun* run);
+  bool DecodeItemInto(int32_t index, TQPStream& destination, TQPExtractRun* run) override;
+
+  // What a run asks of the component (the dispatchers above are the rest).
+  const TComponent* RunComponent() const override { return this; }
+  const TQPOptions& RunOptions() const override { return *options_; }
+  TQPDirArray& RunDirectory() override { return dirManager_->Directory; }
+  std::u16string DestinationBase() override;
+  void SetFailureSystemError(int systemError) override { failureSystemError_ = systemError; }
   // Makes the volume that holds the item's local header current.
   void SelectVolumeOf(const TDirItem& item);
   TQPDecodeResult DecodeItemData(TQPStream& archive, TQPStream& destination, TDirItem& item, TQPExtractRun* run);
@@ -205,6 +212,11 @@ class TQPBaseArchiver : public TComponent, protected TQPDirManagerOwner {
   TQPCompressionLevel compressionLevel_ = clFastest;
   std::string password_;
   std::unique_ptr<TQPStream> stream_;
+  int failureSystemError_ = 0;
+  // The last name a progress dispatcher turned into the engine path form, so that the
+  // reports of one item convert it once, not once per block.
+  std::u16string progressStoredName_;
+  std::u16string progressEventName_;
 
   // ----- internals of opening and volumes (archiver.cpp, volumes.cpp) -----
   // The opening probes: settle SpanningMode, make the volume that ends the archive current
@@ -232,10 +244,6 @@ class TQPBaseArchiver : public TComponent, protected TQPDirManagerOwner {
   bool SearchStep(TQPArchiveItem& Item);
   bool NameTestPasses(const TInternalSearchRec& handle, const std::u16string& storedName) const;
   void FillSearchRecord(int32_t index, TQPArchiveItem& Item);
-  // Creates a destination folder, once per run for each folder. Links are followed only in
-  // the first `trusted` characters (the destination the person chose): one planted below it
-  // would lead the items elsewhere (the call fails, native error 20).
-  bool EnsureDirectory(TQPExtractRun& run, const std::u16string& folder, size_t trusted);
 };
 
 class TQuillpack : public TQPBaseArchiver {

@@ -2,24 +2,13 @@
 // otherwise does the component's own default, asking the user through the installed
 // questions where the default is a question. Item names reach handlers with '\' as the
 // separator, as paths on the target system are written.
-#include <algorithm>
-
 #include "archive/component/archiver.h"
 #include "archive/component/exception.h"
 #include "archive/component/user_questions.h"
+#include "archive/format/item_path.h"
 #include "platform/platform.h"
 
 namespace {
-
-std::u16string WithBackslashes(std::u16string name) {
-  std::replace(name.begin(), name.end(), u'/', u'\\');
-  return name;
-}
-
-std::u16string WithSlashes(std::u16string name) {
-  std::replace(name.begin(), name.end(), u'\\', u'/');
-  return name;
-}
 
 // With nobody to ask, the dialog counts as closed without an answer.
 TQPDialogResult Ask(const std::u16string& text, uint32_t buttons) {
@@ -42,10 +31,19 @@ void TQPBaseArchiver::DoOnOverallProgress(double Progress, TQPProcessOperation O
 
 void TQPBaseArchiver::DoOnFileProgress(const std::u16string& FileName, double Progress,
                                        TQPProcessOperation Operation, TQPProgressPhase Phase, bool& Cancel) {
-  if (OnFileProgress)
-    OnFileProgress(this, WithBackslashes(FileName), Progress, Operation, Phase, Cancel);
-  else
+  if (!OnFileProgress) {
     Cancel = false;
+    return;
+  }
+  if (QPIsEnginePath(FileName)) {
+    OnFileProgress(this, FileName, Progress, Operation, Phase, Cancel);
+    return;
+  }
+  if (FileName != progressStoredName_) {
+    progressStoredName_ = FileName;
+    progressEventName_ = QPEnginePathOf(FileName);
+  }
+  OnFileProgress(this, progressEventName_, Progress, Operation, Phase, Cancel);
 }
 
 void TQPBaseArchiver::DoOnCopyTempFileProgress(double Progress, TQPProgressPhase Phase, bool& Cancel) {
@@ -57,7 +55,7 @@ void TQPBaseArchiver::DoOnCopyTempFileProgress(double Progress, TQPProgressPhase
 
 void TQPBaseArchiver::DoOnConfirmOverwrite(const std::u16string& SourceFileName, std::u16string& DestFileName,
                                            bool& Confirm) {
-  const std::u16string source = WithBackslashes(SourceFileName);
+  const std::u16string source = QPEnginePathOf(SourceFileName);
   if (OnConfirmOverwrite) {
     OnConfirmOverwrite(this, source, DestFileName, Confirm);
     return;
@@ -83,11 +81,11 @@ void TQPBaseArchiver::DoOnConfirmOverwrite(const std::u16string& SourceFileName,
 
 void TQPBaseArchiver::DoOnConfirmProcessFile(const std::u16string& FileName, TQPProcessOperation Operation,
                                              bool& Confirm) {
-  if (OnConfirmProcessFile) OnConfirmProcessFile(this, WithBackslashes(FileName), Operation, Confirm);
+  if (OnConfirmProcessFile) OnConfirmProcessFile(this, QPEnginePathOf(FileName), Operation, Confirm);
 }
 
 void TQPBaseArchiver::DoOnPassword(const std::u16string& FileName, std::string& NewPassword, bool& SkipFile) {
-  const std::u16string name = WithBackslashes(FileName);
+  const std::u16string name = QPEnginePathOf(FileName);
   if (OnPassword) {
     OnPassword(this, name, NewPassword, SkipFile);
     return;
@@ -106,7 +104,7 @@ void TQPBaseArchiver::DoOnProcessFileFailure(const std::u16string& FileName, TQP
                                              int32_t NativeError, int32_t ErrorCode,
                                              const std::u16string& ErrorMessage, TQPAction& Action) {
   if (OnProcessFileFailure) {
-    OnProcessFileFailure(this, WithBackslashes(FileName), Operation, NativeError, ErrorCode, ErrorMessage, Action);
+    OnProcessFileFailure(this, QPEnginePathOf(FileName), Operation, NativeError, ErrorCode, ErrorMessage, Action);
     return;
   }
   // The user already said no to the volume; asking again about the same item is pointless.
@@ -186,14 +184,14 @@ void TQPBaseArchiver::DoOnDiskFull(int32_t VolumeNumber, const std::u16string& V
 void TQPBaseArchiver::DoOnStoreFile(std::u16string& FileName, int32_t& FileAttr, std::string& Comment,
                                     const std::u16string& OriginalFileName) {
   if (!OnStoreFile) return;
-  std::u16string name = WithBackslashes(FileName);
+  std::u16string name = QPEnginePathOf(FileName);
   OnStoreFile(this, name, FileAttr, Comment, OriginalFileName);
-  FileName = WithSlashes(name);
+  FileName = QPStoredFormOf(name);
 }
 
 void TQPBaseArchiver::DoOnExtractFile(std::u16string& FileName, uint32_t& FileAttr, const std::string& Comment) {
   if (!OnExtractFile) return;
-  std::u16string name = WithBackslashes(FileName);
+  std::u16string name = QPEnginePathOf(FileName);
   OnExtractFile(this, name, FileAttr, Comment);
-  FileName = WithSlashes(name);
+  FileName = QPStoredFormOf(name);
 }

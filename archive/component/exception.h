@@ -77,6 +77,14 @@ class EQPException : public Exception {
   // number: "Archive is damaged. Open failed: overlapping items - Native error: 00048".
   EQPException(int32_t nativeError, const TComponent* component, const TQPEngineCause& cause);
 
+  // The system's cause of a failure whose message has no room for it ("Cannot create
+  // directory \"%s\""): kept here for callers, which may show its text on a line of their
+  // own, and left out of the message.
+  EQPException& WithSystemError(int systemError) {
+    SystemError = systemError;
+    return *this;
+  }
+
   int32_t ErrorCode;
   int32_t NativeError;
   int SystemError = 0;  // the platform's error code, 0 when the failure is not the system's

@@ -7,6 +7,10 @@
 #include "archive/component/component_base.h"
 #include "archive/component/types.h"
 
+// The default search attributes (0x28BF): every item, folders and hidden ones included. A
+// search with other attributes marks items one by one.
+constexpr int32_t kQPDefaultSearchAttr = 10431;
+
 class TQPOptions : public TPersistent {
  public:
   void Assign(const TPersistent& source) override;
@@ -18,7 +22,7 @@ class TQPOptions : public TPersistent {
   bool CreateDirs = true;
   bool ReplaceReadOnly = true;
   bool SetAttributes = true;
-  int32_t SearchAttr = 10431;  // 0x28BF
+  int32_t SearchAttr = kQPDefaultSearchAttr;
   bool FlushBuffers = true;
   bool OEMFileNames = true;
 };

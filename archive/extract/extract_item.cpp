@@ -1,25 +1,50 @@
-// Extracting one item to disk: the destination path, folders, the overwrite rules, writing
-// (through a temporary file when a file is being replaced), time and attributes, and the
-// removal of whatever a failed, skipped or cancelled item left behind.
-#include <algorithm>
+// Extracting one item to disk, in steps: resolve the destination (OnExtractFile, the name
+// checks, the folders), decide the overwrite, write through a pending file that removes
+// itself unless committed, then time, attributes and flush, and commit.
 #include <exception>
 #include <memory>
 
-#include "archive/component/archiver.h"
 #include "archive/component/exception.h"
 #include "archive/component/path_utils.h"
+#include "archive/directory/dir_array.h"
 #include "archive/extract/extract_run.h"
-#include "archive/io/file_stream.h"
+#include "archive/extract/pending_file.h"
+#include "archive/extract/run_host.h"
 #include "archive/extract/safe_path.h"
+#include "archive/format/item_path.h"
+#include "archive/io/file_stream.h"
 #include "platform/platform.h"
 
 namespace pf = qp::platform;
 
 namespace {
 
-// The flush rule's question, answered once per drive and run: by letter, or the current
-// drive's for a relative path; network shares are asked every time.
-bool OnRemovableDrive(TQPExtractRun& run, const std::u16string& path) {
+// The part of `path` through its last '\' (empty when it has none).
+std::u16string FolderOf(const std::u16string& path) {
+  const size_t sep = path.rfind(u'\\');
+  return sep == std::u16string::npos ? std::u16string() : path.substr(0, sep + 1);
+}
+
+uint32_t DosDateTimeOf(const TDirItem& item) {
+  return static_cast<uint32_t>(item.CentralDirItem.Date) << 16 | item.CentralDirItem.Time;
+}
+
+// A new file for `dest`, or null when a file already answers to the name (or it cannot be
+// made: the full way after it tells which).
+std::unique_ptr<TQPPendingFile> CreateIfNew(const std::u16string& dest) {
+  std::unique_ptr<TQPFileStream> file;
+  try {
+    file = TQPFileStream::CreateNew(dest);
+  } catch (const std::exception&) {
+    return nullptr;
+  }
+  return file ? std::make_unique<TQPPendingFile>(std::move(file), dest) : nullptr;
+}
+
+}  // namespace
+
+bool TQPExtractRun::OnRemovableDrive(const std::u16string& path) {
+  // By letter, or the current drive's for a relative path; network shares are asked every time.
   size_t slot = 26;
   if (path.size() >= 2 && path[1] == u':') {
     const char16_t letter = path[0] | 0x20;
@@ -28,109 +53,76 @@ bool OnRemovableDrive(TQPExtractRun& run, const std::u16string& path) {
   } else if (path.size() >= 2 && (path[0] == u'\\' || path[0] == u'/') && (path[1] == u'\\' || path[1] == u'/')) {
     return QPIsOnRemovableDrive(path);
   }
-  uint8_t& known = run.DriveRemovable[slot];
+  uint8_t& known = driveRemovable_[slot];
   if (known == 0) known = QPIsOnRemovableDrive(path) ? 1 : 2;
   return known == 1;
 }
 
-// The part of `path` through its last '\' (empty when it has none).
-std::u16string FolderOf(const std::u16string& path) {
-  const size_t sep = path.rfind(u'\\');
-  return sep == std::u16string::npos ? std::u16string() : path.substr(0, sep + 1);
-}
-
-// A name in the destination's folder that no file has yet, for the new data of a file that
-// is being replaced.
-std::u16string TemporaryNameBeside(const std::u16string& dest) {
-  const std::u16string folder = FolderOf(dest);
-  static uint32_t sequence = 0;
-  for (;;) {
-    // "~qp%08x.tmp", spelt out: the printf family would add its whole formatter to the
-    // self-extractor for these eight digits.
-    const auto tag = static_cast<uint32_t>(pf::HighResCounter() ^ (++sequence * 0x9E3779B9u));
-    std::u16string candidate = folder + u"~qp";
-    for (int shift = 28; shift >= 0; shift -= 4) candidate += u"0123456789abcdef"[(tag >> shift) & 15];
-    candidate += u".tmp";
-    if (pf::GetFileAttributes(candidate) == pf::kInvalidAttributes) return candidate;
-  }
-}
-
-// The stream `make` returns, or null when it fails or throws: the caller reports the item's
-// name either way.
-template <class Make>
-std::unique_ptr<TQPFileStream> CreateOrNull(Make make) {
-  try {
-    return make();
-  } catch (...) {
-    return nullptr;
-  }
-}
-
-}  // namespace
-
-bool TQPBaseArchiver::EnsureDirectory(TQPExtractRun& run, const std::u16string& folder, size_t trusted) {
+bool TQPExtractRun::EnsureDirectory(const std::u16string& folder, size_t trusted) {
   // Asking the file system again for a folder already made would cost a walk over every
   // component of the path for each file.
-  if (!run.LastEnsuredDir.empty() && folder == run.LastEnsuredDir) return true;
-  if (run.EnsuredDirs.count(folder) != 0) {
-    run.LastEnsuredDir = folder;
+  if (!lastEnsuredDir_.empty() && folder == lastEnsuredDir_) return true;
+  if (ensuredDirs_.count(folder) != 0) {
+    lastEnsuredDir_ = folder;
     return true;
   }
   bool ok = false;
   try {
     ok = pf::ForceDirectories(folder, trusted);
-  } catch (...) {
+  } catch (const std::exception&) {
     ok = false;
   }
-  run.LastEnsuredDir = ok ? folder : std::u16string();
-  if (ok) run.EnsuredDirs.insert(folder);
+  lastEnsuredDir_ = ok ? folder : std::u16string();
+  if (ok) ensuredDirs_.insert(folder);
   return ok;
 }
 
-void TQPBaseArchiver::ExtractOneItem(TQPExtractRun& run, int32_t index, std::u16string name, const std::u16string& base) {
-  const TDirItem& item = dirManager_->Directory.ItemRef(index);
-  uint32_t attr = item.CentralDirItem.ExternalAttributes;
-  const std::u16string storedName = name;
-  DoOnExtractFile(name, attr, item.ItemComment);
-  // A handler gets the name with '\' and hands it back with '/'. Windows takes either, but
-  // the checks and the folder part below look for '\' only, so the name is normalised first:
-  // a handler that changed nothing then leaves the stored name, to be judged as such.
-  std::replace(name.begin(), name.end(), u'/', u'\\');
+bool TQPExtractRun::ResolveDestination(const TDirItem& item, std::u16string& name, uint32_t& attr,
+                                       const std::u16string& base, std::u16string& dest) {
+  const TComponent* component = host_.RunComponent();
+  name = item.ItemName;
+  host_.DoOnExtractFile(name, attr, item.ItemComment);
+  // The dispatcher hands the name back in the stored form; paths are built from the other.
+  name = QPEnginePathOf(name);
   // A name below the destination must stay below it, whether stored or chosen by a handler
   // (so a handler that prefixes or renames cannot carry a stored "..\" out by accident).
   // Only a handler may send an item elsewhere, and only by giving a path from a root.
-  const bool redirected = name != storedName && IsRootedPath(name);
-  if (!redirected && !StaysInsideDestination(name)) throw EQPException(19, this, {name});
+  const bool redirected = IsRootedPath(name) && name != QPEnginePathOf(item.ItemName);
+  if (!redirected && !StaysInsideDestination(name)) throw EQPException(neCannotCreateFile, component, {name});
   // Whatever its origin, a name must reach a plain file: not a device, not a name that a NUL
   // cuts short or that Windows shortens by its trailing dots and blanks, since masks and
   // checks judged the full name.
-  if (!IsPlainFileName(name)) throw EQPException(19, this, {name});
+  if (!IsPlainFileName(name)) throw EQPException(neCannotCreateFile, component, {name});
 
-  std::u16string folder = redirected ? std::u16string() : base;
-  if (!Options().CreateDirs) {
+  const std::u16string folder = redirected ? std::u16string() : base;
+  if (!host_.RunOptions().CreateDirs) {
     const size_t sep = name.find_last_of(u"\\:");
     if (sep != std::u16string::npos) name = name.substr(sep + 1);
   } else {
     const std::u16string tree = folder + FolderOf(name);
-    if (!tree.empty() && !EnsureDirectory(run, tree, redirected ? tree.size() : folder.size()))
-      throw EQPException(neCannotCreateFolder, this, {tree}, pf::LastSystemError());
+    if (!tree.empty() && !EnsureDirectory(tree, redirected ? tree.size() : folder.size()))
+      throw EQPException(neCannotCreateFolder, component, {tree}).WithSystemError(pf::LastSystemError());
   }
+  if (item.IsFolder()) return false;
+  dest = folder + name;
+  return true;
+}
 
-  if (item.IsFolder()) return;
-
-  std::u16string dest = folder + name;
+std::unique_ptr<TQPPendingFile> TQPExtractRun::DecideOverwrite(const TDirItem& item, const std::u16string& name,
+                                                               std::u16string& dest) {
   // Most items are new: a create that fails when the name is taken settles that in one step,
   // where asking and then creating would take two. A name that is taken goes the full way.
-  std::unique_ptr<TQPFileStream> file = CreateOrNull([&] { return TQPFileStream::CreateNew(dest); });
-  bool replacing = !file && pf::FileExists(dest);
+  if (std::unique_ptr<TQPPendingFile> created = CreateIfNew(dest)) return created;
+  bool replacing = pf::FileExists(dest);
+  const TQPOptions& options = host_.RunOptions();
   if (replacing) {
-    if (!Options().ReplaceReadOnly && (pf::GetFileAttributes(dest) & pf::faReadOnly) != 0) return;
-    switch (Options().OverwriteMode) {
+    if (!options.ReplaceReadOnly && (pf::GetFileAttributes(dest) & pf::faReadOnly) != 0) return nullptr;
+    switch (options.OverwriteMode) {
       case omPrompt: {
         bool confirm = false;
         const std::u16string asked = dest;
-        DoOnConfirmOverwrite(name, dest, confirm);
-        if (!confirm) return;
+        host_.DoOnConfirmOverwrite(name, dest, confirm);
+        if (!confirm) return nullptr;
         // The handler may have chosen another path, which may not exist.
         if (dest != asked) replacing = pf::FileExists(dest);
         break;
@@ -138,59 +130,40 @@ void TQPBaseArchiver::ExtractOneItem(TQPExtractRun& run, int32_t index, std::u16
       case omAlways:
         break;
       case omNever:
-        return;
+        return nullptr;
       case omIfNewer:
       case omIfOlder: {
         const auto existing = static_cast<int32_t>(static_cast<uint32_t>(pf::FileDosDateTime(dest)));
-        const auto archived =
-            static_cast<int32_t>(static_cast<uint32_t>(item.CentralDirItem.Date) << 16 | item.CentralDirItem.Time);
-        const bool write = Options().OverwriteMode == omIfNewer ? archived > existing : archived < existing;
-        if (!write) return;
+        const auto archived = static_cast<int32_t>(DosDateTimeOf(item));
+        const bool write = options.OverwriteMode == omIfNewer ? archived > existing : archived < existing;
+        if (!write) return nullptr;
         break;
       }
     }
   }
+  int systemError = 0;
+  std::unique_ptr<TQPPendingFile> pending = TQPPendingFile::Create(dest, replacing, systemError);
+  if (!pending)
+    throw EQPException(neCannotCreateFile, host_.RunComponent(), {dest}).WithSystemError(systemError);
+  return pending;
+}
 
-  // An existing file is replaced only once the new one is complete: until then its data goes
-  // to a temporary file beside it, so that a failure, a skip or a cancel loses nothing.
-  const std::u16string target = replacing ? TemporaryNameBeside(dest) : dest;
-  if (!file) file = CreateOrNull([&] { return TQPFileStream::Create(target); });
-  if (!file) throw EQPException(neCannotCreateFile, this, {dest});
+void TQPExtractRun::ExtractOneItem(int32_t index, const std::u16string& base) {
+  const TDirItem& item = host_.RunDirectory().ItemRef(index);
+  std::u16string name;
+  uint32_t attr = item.CentralDirItem.ExternalAttributes;
+  std::u16string dest;
+  if (!ResolveDestination(item, name, attr, base, dest)) return;
+  std::unique_ptr<TQPPendingFile> pending = DecideOverwrite(item, name, dest);
+  if (!pending) return;
 
-  std::exception_ptr failure;
-  bool keep = false;
-  try {
-    keep = DecodeItemInto(index, *file, &run);
-  } catch (...) {
-    failure = std::current_exception();
-  }
-  const uint32_t dosTime = static_cast<uint32_t>(item.CentralDirItem.Date) << 16 | item.CentralDirItem.Time;
-  const bool complete = !failure && !run.Cancel && keep;
-  // Through the handle: looking the name up again would cost a call per file. A file that is
-  // deleted below gets neither its time nor its attributes (a read-only one could not be
-  // deleted), nor a flush.
-  if (complete) {
-    if (Options().SetAttributes)
-      file->Handle().SetDosDateTimeAndAttributes(dosTime, attr);
-    else
-      file->Handle().SetDosDateTime(dosTime);
-    if (Options().FlushBuffers && OnRemovableDrive(run, dest)) file->Flush();
-  }
-  file.reset();
-
-  // A failed, cancelled or skipped item leaves nothing behind, and a file it was to replace
-  // stays as it was.
-  if (!complete) {
-    pf::DeleteFile(target);
-    if (failure) std::rethrow_exception(failure);
-    return;
-  }
-  if (replacing) {
-    pf::SetFileAttributes(dest, 0);
-    if (!pf::MoveFileReplace(target, dest)) {
-      pf::SetFileAttributes(target, 0);
-      pf::DeleteFile(target);
-      throw EQPException(neCannotCreateFile, this, {dest});
-    }
-  }
+  // A failed, cancelled or skipped item leaves nothing behind (the pending file goes with
+  // this frame), and a file it was to replace stays as it was.
+  if (!host_.DecodeItemInto(index, pending->Stream(), this) || Cancel) return;
+  const TQPOptions& options = host_.RunOptions();
+  pending->Finish(DosDateTimeOf(item), options.SetAttributes ? &attr : nullptr,
+                  options.FlushBuffers && OnRemovableDrive(dest));
+  int systemError = 0;
+  if (!pending->Commit(systemError))
+    throw EQPException(neCannotCreateFile, host_.RunComponent(), {dest}).WithSystemError(systemError);
 }

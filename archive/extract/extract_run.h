@@ -1,9 +1,12 @@
-// TQPExtractRun: the state of one run of the per-item loop, owned by the run and gone with
-// it. Progress events, the overwrite steps and the decoder read and write it here instead of
-// in fields of the component.
+// TQPExtractRun: one run of the per-item loop (an ExtractFiles or a TestFiles), owning what
+// lives exactly as long as the run: the counters, Cancel, the decoder's buffers and workers,
+// and the destination rules learnt on the way (folders made, listings, drive kinds). It
+// borrows the component that started it (IQPRunHost) for the run's length; per-item state
+// lives in the steps of one item and in the decode job.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_set>
 
@@ -12,8 +15,25 @@
 #include "archive/extract/inflater.h"
 #include "platform/platform.h"
 
-struct TQPExtractRun {
-  TQPProcessOperation Operation = poExtract;
+class IQPRunHost;
+class TQPPendingFile;
+struct TDirItem;
+
+class TQPExtractRun {
+ public:
+  TQPExtractRun(IQPRunHost& host, TQPProcessOperation operation) : host_(host), Operation(operation) {}
+  TQPExtractRun(const TQPExtractRun&) = delete;
+  TQPExtractRun& operator=(const TQPExtractRun&) = delete;
+
+  // The loop over the tagged items: every one when `itemIndex` is -1, else that one only.
+  void Process(int32_t itemIndex);
+
+ private:
+  IQPRunHost& host_;
+
+ public:
+  // Read by the decoder's progress reports while an item is decoded.
+  const TQPProcessOperation Operation;
   int32_t ItemsDone = 0;
   int32_t ItemsTotal = 0;
   // Set by a progress handler, or by the answer Cancel to a full disk; ends the run.
@@ -23,15 +43,39 @@ struct TQPExtractRun {
   TQPInflater Inflater;
   // The second input buffer and thread that decrypt the next block of an encrypted item.
   TQPDecryptAhead DecryptAhead;
+
+ private:
+  // One item with its retries; false when the run is to end after it (Abort).
+  bool ProcessItem(int32_t index);
+  void TestOneItem(int32_t index);
+
+  // ----- the steps of extracting one item (extract_item.cpp) -----
+  // `base` is the destination folder with its trailing '\'.
+  void ExtractOneItem(int32_t index, const std::u16string& base);
+  // Where the item goes (`dest`), after OnExtractFile (which may change `name` and `attr`),
+  // the name checks and the folders it needs; false for a folder item, which needs no more.
+  bool ResolveDestination(const TDirItem& item, std::u16string& name, uint32_t& attr, const std::u16string& base,
+                          std::u16string& dest);
+  // The file the item's data is written to, after the overwrite rules; null when the rules
+  // keep the existing file.
+  std::unique_ptr<TQPPendingFile> DecideOverwrite(const TDirItem& item, const std::u16string& name,
+                                                  std::u16string& dest);
+  // Creates a destination folder, once per run for each folder. Links are followed only in
+  // the first `trusted` characters (the destination the person chose): one planted below it
+  // would lead the items elsewhere (the call fails, native error 20).
+  bool EnsureDirectory(const std::u16string& folder, size_t trusted);
+  // The flush rule's question, answered once per drive and run.
+  bool OnRemovableDrive(const std::u16string& path);
+
   // The destination folders made sure of in this run, so that items alternating between
   // folders do not walk each folder's tree again from the root; the last one apart, since
   // items mostly arrive folder by folder.
-  std::u16string LastEnsuredDir;
-  std::unordered_set<std::u16string> EnsuredDirs;
+  std::u16string lastEnsuredDir_;
+  std::unordered_set<std::u16string> ensuredDirs_;
   // Each destination folder's listing is checked once per run, not once per file.
-  qp::platform::FolderListingScope Listings;
+  qp::platform::FolderListingScope listings_;
   // Whether the destination's drive (by letter) is removable, for the flush rule: a drive
   // does not change its type during a run, and asking costs several system calls per file.
   // 0 not asked yet, 1 removable, 2 not; the last slot is the current drive's.
-  uint8_t DriveRemovable[27] = {};
+  uint8_t driveRemovable_[27] = {};
 };

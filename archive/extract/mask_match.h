@@ -9,6 +9,9 @@
 // number of stars.
 bool WildcardMatch(std::u16string_view name, std::u16string_view mask, bool ignoreCase);
 
+// Whether `mask` holds a '*' or '?' (an exact mask names one item).
+inline bool HasWildcards(std::u16string_view mask) { return mask.find_first_of(u"*?") != std::u16string_view::npos; }
+
 // Case-insensitive mask test; an empty mask matches nothing, "*.*" matches every name and a
 // mask ending with "." matches names without an extension only.
 bool MatchesMask(std::u16string_view name, std::u16string_view mask);

@@ -6,15 +6,13 @@
 #include "archive/component/archiver.h"
 #include "archive/component/exception.h"
 #include "archive/extract/extract_run.h"
+#include "archive/extract/mask_match.h"
 #include "archive/component/process_lock.h"
 #include "platform/platform.h"
 
 namespace {
 
-constexpr int32_t kDefaultSearchAttr = 10431;
 constexpr int32_t kNothingSelected = -2;
-
-bool HasWildcards(const std::u16string& mask) { return mask.find_first_of(u"*?") != std::u16string::npos; }
 
 std::u16string WithTrailingSeparator(std::u16string path) {
   if (path.empty() || path.back() != u'\\') path += u'\\';
@@ -31,7 +29,7 @@ int32_t TQPBaseArchiver::TagSelectedItems(const std::u16string& FileMask, int32_
   // ExclusionMasks); an empty mask alone selects nothing.
   const bool useLists = FileMask.empty() && !FileMasks.empty();
   const bool markAll = Options().Recurse || HasWildcards(FileMask) || !ExclusionMask.empty() ||
-                       SearchAttr != kDefaultSearchAttr || useLists;
+                       SearchAttr != kQPDefaultSearchAttr || useLists;
   TQPArchiveItem item;
   if (markAll) {
     dir.ClearTags();
@@ -71,63 +69,74 @@ void TQPBaseArchiver::TestFiles(const std::u16string& FileMask, int32_t SearchAt
   if (selected != kNothingSelected) ProcessFiles(poTest, selected);
 }
 
+std::u16string TQPBaseArchiver::DestinationBase() {
+  if (rememberedCurrentDir_.empty()) rememberedCurrentDir_ = qp::platform::CurrentFolder();
+  return WithTrailingSeparator(BaseDir.empty() ? rememberedCurrentDir_ : BaseDir);
+}
+
 void TQPBaseArchiver::ProcessFiles(TQPProcessOperation Operation, int32_t ItemIndex) {
   TQPProcessLockGuard lock;
-  TQPDirArray& dir = dirManager_->Directory;
-
   // The run's state lives as long as the run and goes with it on every way out.
-  TQPExtractRun run;
-  run.Operation = Operation;
-  if (ItemIndex == -1) {
+  TQPExtractRun run(*this, Operation);
+  run.Process(ItemIndex);
+}
+
+void TQPExtractRun::Process(int32_t itemIndex) {
+  TQPDirArray& dir = host_.RunDirectory();
+  if (itemIndex == -1) {
     for (int32_t i = 0; i < dir.Count(); ++i)
-      if (dir.ItemRef(i).IsTagged) ++run.ItemsTotal;
+      if (dir.ItemRef(i).IsTagged) ++ItemsTotal;
   } else {
-    run.ItemsTotal = 1;
+    ItemsTotal = 1;
   }
 
-  DoOnOverallProgress(0.0, Operation, ppStart, run.Cancel);
-  if (run.Cancel) return;
+  host_.DoOnOverallProgress(0.0, Operation, ppStart, Cancel);
+  if (Cancel) return;
 
-  const bool onePass = ItemIndex != -1;
-  for (int32_t i = onePass ? ItemIndex : 0; i >= 0 && i < dir.Count(); ++i) {
+  const bool onePass = itemIndex != -1;
+  for (int32_t i = onePass ? itemIndex : 0; i >= 0 && i < dir.Count(); ++i) {
     TDirItem& item = dir.ItemRef(i);
     if (!item.IsTagged) {
       if (onePass) break;
       continue;
     }
     item.PendingOperation = Operation;
-    TQPAction action = fxaIgnore;
-    for (;;) {
-      action = fxaIgnore;
-      std::u16string name = item.ItemName;
-      std::replace(name.begin(), name.end(), u'/', u'\\');
-      try {
-        bool confirm = true;
-        DoOnConfirmProcessFile(name, Operation, confirm);
-        if (!confirm) break;
-        if (rememberedCurrentDir_.empty()) rememberedCurrentDir_ = qp::platform::CurrentFolder();
-        const std::u16string base = WithTrailingSeparator(BaseDir.empty() ? rememberedCurrentDir_ : BaseDir);
-        DoOnFileProgress(item.ItemName, 0.0, Operation, ppStart, run.Cancel);
-        if (run.Cancel) break;
-        if (Operation == poTest)
-          TestOneItem(run, i);
-        else
-          ExtractOneItem(run, i, name, base);
-        // A dispatcher without a handler clears Cancel; that must not undo a cancellation.
-        const bool cancelled = run.Cancel;
-        DoOnFileProgress(item.ItemName, 100.0, Operation, ppEnd, run.Cancel);
-        run.Cancel = run.Cancel || cancelled;
-        if (!run.Cancel) ++run.ItemsDone;
-        break;
-      } catch (const EQPException& e) {
-        DoOnProcessFileFailure(name, Operation, e.NativeError, e.ErrorCode, e.Message(), action);
-        if (action != fxaRetry) break;
-      }
-    }
-    if (action == fxaAbort || run.Cancel || onePass) break;
+    if (!ProcessItem(i) || Cancel || onePass) break;
   }
 
-  const bool cancelled = run.Cancel;
-  DoOnOverallProgress(100.0, Operation, ppEnd, run.Cancel);
-  run.Cancel = run.Cancel || cancelled;
+  const bool cancelled = Cancel;
+  host_.DoOnOverallProgress(100.0, Operation, ppEnd, Cancel);
+  Cancel = Cancel || cancelled;
+}
+
+bool TQPExtractRun::ProcessItem(int32_t index) {
+  // The dispatchers take the stored name and hand the engine path form to the handlers.
+  const std::u16string& name = host_.RunDirectory().ItemRef(index).ItemName;
+  for (;;) {
+    TQPAction action = fxaIgnore;
+    try {
+      bool confirm = true;
+      host_.DoOnConfirmProcessFile(name, Operation, confirm);
+      if (!confirm) return true;
+      const std::u16string base = host_.DestinationBase();
+      host_.DoOnFileProgress(name, 0.0, Operation, ppStart, Cancel);
+      if (Cancel) return true;
+      if (Operation == poTest)
+        TestOneItem(index);
+      else
+        ExtractOneItem(index, base);
+      // A dispatcher without a handler clears Cancel; that must not undo a cancellation.
+      const bool cancelled = Cancel;
+      host_.DoOnFileProgress(name, 100.0, Operation, ppEnd, Cancel);
+      Cancel = Cancel || cancelled;
+      if (!Cancel) ++ItemsDone;
+      return true;
+    } catch (const EQPException& e) {
+      host_.SetFailureSystemError(e.SystemError);
+      host_.DoOnProcessFileFailure(name, Operation, e.NativeError, e.ErrorCode, e.Message(), action);
+      host_.SetFailureSystemError(0);
+      if (action == fxaAbort) return false;
+      if (action != fxaRetry) return true;
+    }
+  }
 }

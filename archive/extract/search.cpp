@@ -7,10 +7,9 @@
 #include "archive/component/exception.h"
 #include "archive/extract/mask_match.h"
 #include "archive/format/ascii_fold.h"
+#include "archive/format/item_path.h"
 
 namespace {
-
-bool HasWildcards(std::u16string_view mask) { return mask.find_first_of(u"*?") != std::u16string_view::npos; }
 
 // Removes "X:" or "\\server\share" in front of a mask, and the separator after it: stored
 // names never begin with one, so "C:\docs\a.txt" is to find "docs/a.txt".
@@ -29,15 +28,11 @@ std::u16string WithoutDrive(const std::u16string& mask) {
   return mask.substr(cut);
 }
 
-std::u16string Replace(std::u16string s, char16_t from, char16_t to) {
-  std::replace(s.begin(), s.end(), from, to);
-  return s;
-}
-
-// The lower-cased folder part (through the last '\') of a name with '\' separators.
-std::u16string FolderKey(const std::u16string& name) {
-  const size_t sep = name.rfind(u'\\');
-  return QPFoldAscii(sep == std::u16string::npos ? std::u16string_view() : std::u16string_view(name).substr(0, sep + 1));
+// The folder part of a name or mask (through its last separator of either kind), in the
+// stored form and lower-cased, so that folders compare whatever their separators.
+std::u16string FolderKey(std::u16string_view name) {
+  const size_t sep = name.find_last_of(u"/\\");
+  return QPFoldAscii(QPStoredFormOf(sep == std::u16string_view::npos ? std::u16string_view() : name.substr(0, sep + 1)));
 }
 
 std::u16string MaskOf(const TInternalSearchRec& handle) {
@@ -50,7 +45,8 @@ bool TQPBaseArchiver::FindFirst(const std::u16string& FileMask, TQPArchiveItem& 
                                 const std::u16string& ExclusionMask) {
   std::u16string mask = FileMask;
   if (Options().StorePath != spFullPathWithDrive) mask = WithoutDrive(mask);
-  mask = Replace(mask, u'\\', u'/');
+  // Stored names are looked up by the stored form.
+  mask = QPStoredFormOf(mask);
   // The search record has a fixed field for the mask; a longer one is refused, never cut.
   if (mask.size() > TInternalSearchRec::kMaxMaskLength) throw EQPException(neMaskTooLong, this, {FileMask});
   TInternalSearchRec& h = Item.Handle;
@@ -71,7 +67,8 @@ bool TQPBaseArchiver::FindNext(TQPArchiveItem& Item) {
 
 bool TQPBaseArchiver::NameTestPasses(const TInternalSearchRec& handle, const std::u16string& storedName) const {
   if (handle.UseMaskLists) {
-    const std::u16string name = Replace(storedName, u'/', u'\\');
+    // The lists are written in the engine path form, the single mask in the stored one.
+    const std::u16string name = QPEnginePathOf(storedName);
     const auto matches = [&](const std::u16string& m) { return MatchesMask(name, m); };
     return std::any_of(FileMasks.begin(), FileMasks.end(), matches) &&
            std::none_of(ExclusionMasks.begin(), ExclusionMasks.end(), matches);
@@ -96,13 +93,13 @@ bool TQPBaseArchiver::SearchStep(TQPArchiveItem& Item) {
   const bool recurse = Options().Recurse;
   int32_t found = -1;
   if (h.HasWildcards || recurse || h.UseMaskLists) {
-    const std::u16string maskFolder = recurse ? std::u16string() : FolderKey(Replace(MaskOf(h), u'/', u'\\'));
+    const std::u16string maskFolder = recurse ? std::u16string() : FolderKey(MaskOf(h));
     for (int32_t i = h.ItemIndex; i < dir.Count(); ++i) {
       const TDirItem& item = dir.ItemRef(i);
       if (!recurse) {
-        std::u16string name = item.ItemName;
-        if (QPNameIsFolder(name)) name.pop_back();
-        if (FolderKey(Replace(name, u'/', u'\\')) != maskFolder) continue;
+        std::u16string_view name = item.ItemName;
+        if (QPNameIsFolder(name)) name.remove_suffix(1);
+        if (FolderKey(name) != maskFolder) continue;
       }
       if (!NameTestPasses(h, item.ItemName)) continue;
       // Hidden, system, volume and folder items only when asked for; read-only and archive
@@ -123,7 +120,7 @@ bool TQPBaseArchiver::SearchStep(TQPArchiveItem& Item) {
 
 void TQPBaseArchiver::FillSearchRecord(int32_t index, TQPArchiveItem& Item) {
   const TDirItem& item = dirManager_->Directory.ItemRef(index);
-  std::u16string name = Replace(item.ItemName, u'/', u'\\');
+  std::u16string name = QPEnginePathOf(item.ItemName);
   if (!name.empty() && name.back() == u'\\') name.pop_back();
   const size_t sep = name.rfind(u'\\');
   Item.FileName = sep == std::u16string::npos ? name : name.substr(sep + 1);

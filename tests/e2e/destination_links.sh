@@ -42,6 +42,9 @@ for mode in never always prompt; do
   [ ! -e "$work/elsewhere/deeper" ] || fail "-o $mode made a folder through the link sub"
   grep -q "Cannot create directory .*dest-$mode.sub.deeper.*Native error: 00020" "$work/err" ||
     fail "-o $mode: the link sub is not named in the refusal: $(cat "$work/err")"
+  # The message is the engine's own text; the system's reason follows on a line of its own.
+  grep -qF 'deeper\" - Native error: 00020' "$work/err" || fail "-o $mode: the refusal's text is not the engine's: $(cat "$work/err")"
+  grep -q "^  cause: ." "$work/err" || fail "-o $mode: the system's reason is not shown: $(cat "$work/err")"
   case $mode in
     never) [ -L "$dest/one.txt" ] || fail "-o never replaced the link" ;;
     always)
