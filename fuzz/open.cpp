@@ -15,7 +15,6 @@ class FuzzOwner : public TQPDirManagerOwner {
   bool oem = true;
   bool GetOEMFileNames() const override { return oem; }
   TQPSpanningMode GetSpanningMode() const override { return smNone; }
-  bool GetTolerantOpen() const override { return true; }
   TQPStream* SwitchVolume(const TQPVolumeNumberInfo&) override { throw EQPException(neVolumeRequestCancelled, nullptr); }
 };
 
@@ -25,9 +24,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TQPMemoryStream stream(std::vector<uint8_t>(data, data + size));
   FuzzOwner owner;
   owner.oem = size > 0 && (data[0] & 1);
-  TQPDirManager manager(&stream, &owner);
+  TQPDirManager manager(&owner);
   try {
-    manager.ReadDirectory();
+    manager.ReadDirectory(stream);
     int32_t index;
     for (int32_t i = 0; i < manager.Directory.Count(); ++i)
       manager.Directory.FindName(manager.Directory.ItemRef(i).ItemName, index);

@@ -19,7 +19,6 @@ class FuzzOwner : public TQPDirManagerOwner {
  public:
   bool GetOEMFileNames() const override { return false; }
   TQPSpanningMode GetSpanningMode() const override { return smNone; }
-  bool GetTolerantOpen() const override { return true; }
   TQPStream* SwitchVolume(const TQPVolumeNumberInfo&) override { throw EQPException(neVolumeRequestCancelled, nullptr); }
 };
 
@@ -79,9 +78,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   TQPMemoryStream stream(std::vector<uint8_t>(bytes.begin(), bytes.end()));
   FuzzOwner owner;
-  TQPDirManager manager(&stream, &owner);
+  TQPDirManager manager(&owner);
   try {
-    manager.ReadDirectory();
+    manager.ReadDirectory(stream);
   } catch (const EQPException&) {
     return 0;
   }

@@ -23,7 +23,6 @@ TQPBaseArchiver::TQPBaseArchiver(TComponent* owner) : TComponent(owner) {
   open_ = false;
   EncryptionMethod = caPkzipClassic;
   ExtractCorruptedFiles = false;
-  tolerantOpen_ = true;
   spanningMode_ = smNone;
   spanningOptions_ = std::make_unique<TQPSpanningOptions>();
   Zip64Mode = zmAuto;
@@ -149,11 +148,11 @@ void TQPBaseArchiver::OpenArchive(uint16_t mode) {
       currentVolumeFileName_ = first;
     }
     volumeInfo_.SetFirst();
-    dirManager_ = std::make_unique<TQPDirManager>(stream_.get(), static_cast<TQPDirManagerOwner*>(this));
+    dirManager_ = std::make_unique<TQPDirManager>(static_cast<TQPDirManagerOwner*>(this));
   } else {
     try {
       ProbeVolumes();
-      dirManager_->ReadDirectory();
+      dirManager_->ReadDirectory(*stream_);
     } catch (const EStreamIOError& e) {
       // The file could not be read: that is the system's failure, not a damaged archive.
       const std::u16string volume = currentVolumeFileName_.empty() ? FileName : currentVolumeFileName_;

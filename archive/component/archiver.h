@@ -167,7 +167,6 @@ class TQPBaseArchiver : public TComponent, protected TQPDirManagerOwner, protect
 
   // What the directory manager asks of its owner.
   bool GetOEMFileNames() const override { return options_->OEMFileNames; }
-  bool GetTolerantOpen() const override { return tolerantOpen_; }
 
   // ----- the per-item loop: a run (extract_run.h) over the tagged items -----
   void ProcessFiles(TQPProcessOperation Operation, int32_t ItemIndex);
@@ -205,7 +204,6 @@ class TQPBaseArchiver : public TComponent, protected TQPDirManagerOwner, protect
   bool inMemory_ = false;
   TQPSpanningMode spanningMode_ = smNone;
   std::unique_ptr<TQPSpanningOptions> spanningOptions_;
-  bool tolerantOpen_ = true;
   std::unique_ptr<TQPDirManager> dirManager_;
   uint16_t compressionMethod_ = 8;
   uint8_t compressionMode_ = 1;

@@ -22,18 +22,6 @@ std::u16string Digits(int64_t value, size_t digits) {
 
 bool ContainsExe(const std::u16string& text) { return QPFoldAscii(text).find(u".exe") != std::u16string::npos; }
 
-// Clears the tolerant-open flag for the probes and sets it again however they end.
-class TolerantOpenOff {
- public:
-  explicit TolerantOpenOff(bool& flag) : flag_(flag) { flag_ = false; }
-  ~TolerantOpenOff() { flag_ = true; }
-  TolerantOpenOff(const TolerantOpenOff&) = delete;
-  TolerantOpenOff& operator=(const TolerantOpenOff&) = delete;
-
- private:
-  bool& flag_;
-};
-
 }  // namespace
 
 bool TQPBaseArchiver::IsSelfExtractor(const std::u16string& name) const {
@@ -81,8 +69,6 @@ void TQPBaseArchiver::OpenVolumeStream(const std::u16string& path) {
   if (!file) throw EQPException(neCannotOpenFile, this, {path});
   stream_ = std::move(file);
   currentVolumeFileName_ = path;
-  // The manager reads through the same stream; it must never hold the one just replaced.
-  if (dirManager_) dirManager_->ArchiveStream = stream_.get();
 }
 
 void TQPBaseArchiver::TakeVolumeNumber(const TQPVolumeNumberInfo& info) {
@@ -131,24 +117,19 @@ TQPStream* TQPBaseArchiver::SwitchVolume(const TQPVolumeNumberInfo& info) {
 }
 
 bool TQPBaseArchiver::ProbeEndRecord(uint16_t& diskNumber) {
-  dirManager_ = std::make_unique<TQPDirManager>(stream_.get(), static_cast<TQPDirManagerOwner*>(this));
+  dirManager_ = std::make_unique<TQPDirManager>(static_cast<TQPDirManagerOwner*>(this));
   diskNumber = 0;
   try {
-    if (!dirManager_->HasEndRecord()) return false;
+    // The probes must know whether there is an end record, so they are never tolerant.
+    if (!dirManager_->HasEndRecord(*stream_, false)) return false;
     diskNumber = dirManager_->EndRecord.DiskNumber;
     // A ZIP64 archive may leave its disk number to the locator, as the directory reader
     // takes it; a single-file ZIP64 archive must not look like the last of 65535 volumes.
     int64_t position;
-    if (diskNumber == kMarker16 && dirManager_->FindEndRecord(kEndRecordSignature, position) &&
-        position >= static_cast<int64_t>(TZip64Locator::kSize)) {
-      uint8_t raw[TZip64Locator::kSize];
-      stream_->SetPosition(position - static_cast<int64_t>(TZip64Locator::kSize));
-      stream_->ReadBuffer(raw, sizeof raw);
-      TZip64Locator locator;
-      locator.Parse(raw);
-      if (locator.Signature == kZip64LocatorSignature)
-        diskNumber = static_cast<uint16_t>(locator.TotalDisks > 0 ? locator.TotalDisks - 1 : 0);
-    }
+    TZip64Locator locator;
+    if (diskNumber == kMarker16 && dirManager_->FindEndRecord(*stream_, kEndRecordSignature, position) &&
+        dirManager_->ReadZip64Locator(*stream_, position, locator))
+      diskNumber = static_cast<uint16_t>(locator.TotalDisks > 0 ? locator.TotalDisks - 1 : 0);
     return true;
   } catch (const EStreamError&) {
     // An unreadable file has no end record; reading the directory reports it.
@@ -180,7 +161,6 @@ void TQPBaseArchiver::DetectSpanning(bool endRecordFound, int32_t diskNumber) {
 }
 
 void TQPBaseArchiver::ProbeVolumes() {
-  TolerantOpenOff probing(tolerantOpen_);
   spanningMode_ = smNone;
   volumeInfo_.Reset();
   TQPVolumeNumberInfo last;

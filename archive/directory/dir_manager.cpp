@@ -30,10 +30,25 @@ std::string ReadBytes(TQPStream& stream, size_t count) {
 
 }  // namespace
 
-TQPDirManager::TQPDirManager(TQPStream* stream, TQPDirManagerOwner* owner)
-    : ArchiveStream(stream), OwnerComponent(owner) {}
+TQPDirManager::TQPDirManager(TQPDirManagerOwner* owner) : OwnerComponent(owner) {}
 
-bool TQPDirManager::FindEndRecord(uint32_t signature, int64_t& position) {
+class TQPDirManager::TStreamLoan {
+ public:
+  TStreamLoan(TQPDirManager& manager, TQPStream& stream) : manager_(manager) { manager_.ArchiveStream = &stream; }
+  ~TStreamLoan() { manager_.ArchiveStream = nullptr; }
+  TStreamLoan(const TStreamLoan&) = delete;
+  TStreamLoan& operator=(const TStreamLoan&) = delete;
+
+ private:
+  TQPDirManager& manager_;
+};
+
+bool TQPDirManager::FindEndRecord(TQPStream& stream, uint32_t signature, int64_t& position) {
+  const TStreamLoan loan(*this, stream);
+  return FindEndRecordHere(signature, position);
+}
+
+bool TQPDirManager::FindEndRecordHere(uint32_t signature, int64_t& position) {
   StoredComment.clear();
   EndRecord = TEndOfCentralDir{};
   position = -1;
@@ -80,13 +95,23 @@ bool TQPDirManager::FindEndRecord(uint32_t signature, int64_t& position) {
   return false;
 }
 
-bool TQPDirManager::HasEndRecord() {
+bool TQPDirManager::HasEndRecord(TQPStream& stream, bool tolerant) {
   int64_t position;
-  bool found = FindEndRecord(kEndRecordSignature, position);
-  return OwnerComponent->GetTolerantOpen() || found;
+  const bool found = FindEndRecord(stream, kEndRecordSignature, position);
+  return tolerant || found;
 }
 
-void TQPDirManager::ReadDirectory() {
+bool TQPDirManager::ReadZip64Locator(TQPStream& stream, int64_t endPosition, TZip64Locator& locator) {
+  if (endPosition < static_cast<int64_t>(TZip64Locator::kSize)) return false;
+  uint8_t raw[TZip64Locator::kSize];
+  stream.SetPosition(endPosition - static_cast<int64_t>(TZip64Locator::kSize));
+  stream.ReadBuffer(raw, sizeof raw);
+  locator.Parse(raw);
+  return locator.Signature == kZip64LocatorSignature;
+}
+
+void TQPDirManager::ReadDirectory(TQPStream& stream) {
+  const TStreamLoan loan(*this, stream);
   // Whatever the bytes hold, opening ends in a directory or an EQPException: a read that
   // fails outside the guarded entry loop (an unreadable file, a rebuild cut short) is
   // reported as an invalid archive.
@@ -111,22 +136,17 @@ void TQPDirManager::ReadDirectoryOrRebuild() {
   scanBlockAt_ = -1;
 
   int64_t endPosition;
-  if (!FindEndRecord(kEndRecordSignature, endPosition)) {
+  if (!FindEndRecordHere(kEndRecordSignature, endPosition)) {
     RebuildFromLocalHeaders(false);
     return;
   }
 
   // ZIP64: a locator right before the end record points at the ZIP64 end record.
   int64_t working = endPosition;
-  if (endPosition > static_cast<int64_t>(TZip64Locator::kSize)) {
-    uint8_t raw[TZip64Locator::kSize];
-    ArchiveStream->SetPosition(endPosition - static_cast<int64_t>(TZip64Locator::kSize));
-    ArchiveStream->ReadBuffer(raw, sizeof raw);
-    Zip64Locator.Parse(raw);
-    if (Zip64Locator.Signature == kZip64LocatorSignature) {
-      IsZip64 = true;
-      working = endPosition - static_cast<int64_t>(TZip64Locator::kSize);
-    }
+  if (endPosition > static_cast<int64_t>(TZip64Locator::kSize) &&
+      ReadZip64Locator(*ArchiveStream, endPosition, Zip64Locator)) {
+    IsZip64 = true;
+    working = endPosition - static_cast<int64_t>(TZip64Locator::kSize);
   }
   if (IsZip64) {
     constexpr int64_t kRecord = static_cast<int64_t>(TZip64EndOfCentralDir::kSize);
@@ -192,19 +212,19 @@ void TQPDirManager::ReadDirectoryOrRebuild() {
     position = static_cast<int64_t>(IsZip64 ? Zip64EndRecord.DirectoryOffset : EndRecord.DirectoryOffset);
   }
 
+  bool damaged = false;
   try {
     ReadEntries(position, count, lastDisk, volume);
   } catch (const EQPException& e) {
     // A failed volume request is the user's answer, not damage: it ends the open.
     if (e.NativeError == neVolumeRequestCancelled) throw;
-    Directory.Clear();
-    RebuildFromLocalHeaders(true);
-    return;
+    damaged = true;
   } catch (const EStreamError&) {
-    Directory.Clear();
-    RebuildFromLocalHeaders(true);
-    return;
+    damaged = true;
   } catch (const std::bad_alloc&) {
+    damaged = true;
+  }
+  if (damaged) {
     Directory.Clear();
     RebuildFromLocalHeaders(true);
     return;

@@ -16,33 +16,36 @@
 #include "archive/component/types.h"
 #include "archive/component/volume_number_info.h"
 
-// What the manager needs of the component that owns it.
+// What the manager needs of the archive source that owns it.
 class TQPDirManagerOwner {
  public:
   virtual ~TQPDirManagerOwner() = default;
   // Stored names without the UTF-8 flag are in the OEM code page.
   virtual bool GetOEMFileNames() const = 0;
   virtual TQPSpanningMode GetSpanningMode() const = 0;
-  // While set, HasEndRecord reports true even without an end record (the directory is then
-  // rebuilt); the volume probes clear it to learn whether an end record exists.
-  virtual bool GetTolerantOpen() const = 0;
   // Makes the archive stream show the volume `info` names and returns that stream; raises
   // EQPException 45 when the request is cancelled. Never called for a single-file archive.
+  // The stream the manager was lent before is gone then: it goes on with the one returned.
   virtual TQPStream* SwitchVolume(const TQPVolumeNumberInfo& info) = 0;
 };
 
+// The manager owns the directory it reads (and what the records said); the archive stream
+// is its owner's, lent to each of the calls below for their length only.
 class TQPDirManager {
  public:
-  TQPDirManager(TQPStream* stream, TQPDirManagerOwner* owner);
+  explicit TQPDirManager(TQPDirManagerOwner* owner);
 
-  // Reads (or rebuilds) the whole directory.
-  void ReadDirectory();
+  // Reads (or rebuilds) the whole directory from `stream`.
+  void ReadDirectory(TQPStream& stream);
   // Searches the last 65,600 bytes for a valid record with `signature`; fills EndRecord and
   // StoredComment. Returns the record's position in `position` (-1 when not found).
-  bool FindEndRecord(uint32_t signature, int64_t& position);
-  bool HasEndRecord();
+  bool FindEndRecord(TQPStream& stream, uint32_t signature, int64_t& position);
+  // Whether `stream` ends in an end record; always true when `tolerant` (a missing directory
+  // is then rebuilt), so only the volume probes, which must know, pass false.
+  bool HasEndRecord(TQPStream& stream, bool tolerant);
+  // The ZIP64 locator in front of the end record at `endPosition`, when there is one.
+  bool ReadZip64Locator(TQPStream& stream, int64_t endPosition, TZip64Locator& locator);
 
-  TQPStream* ArchiveStream;
   TQPDirManagerOwner* OwnerComponent;
   TQPDirArray Directory;
   std::string StoredComment;
@@ -58,6 +61,9 @@ class TQPDirManager {
   uint32_t DirectoryDisk = 0;
 
  private:
+  // Lends the stream to the manager for one call.
+  class TStreamLoan;
+  bool FindEndRecordHere(uint32_t signature, int64_t& position);
   void ReadDirectoryOrRebuild();
   void ReadEntries(int64_t position, uint64_t count, uint32_t lastDisk, TQPVolumeNumberInfo& volume);
   // storedName: the header's name bytes, which a Unicode path field must match by CRC.
@@ -70,6 +76,8 @@ class TQPDirManager {
   // Copies `count` bytes at `at` from the block the last search read, when it holds them.
   bool ReadFromScanBlock(int64_t at, void* out, size_t count) const;
 
+  // The lent stream, while a call runs (null between calls); a volume switch replaces it.
+  TQPStream* ArchiveStream = nullptr;
   // The block the last signature search read: searches and header reads that fall inside it
   // are served from it, so a file dense with signatures is read once, not once per hit.
   std::vector<uint8_t> scanBlock_;

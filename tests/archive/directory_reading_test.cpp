@@ -64,10 +64,9 @@ TEST(EndRecord, HasEndRecordFollowsTheTolerantFlag) {
   std::string bytes = ZipBuilder().Add(File("a", "1")).OmitEndRecord().Build();
   TQPMemoryStream stream(std::vector<uint8_t>(bytes.begin(), bytes.end()));
   TestOwner owner;
-  TQPDirManager manager(&stream, &owner);
-  EXPECT_TRUE(manager.HasEndRecord());
-  owner.tolerant = false;
-  EXPECT_FALSE(manager.HasEndRecord());
+  TQPDirManager manager(&owner);
+  EXPECT_TRUE(manager.HasEndRecord(stream, true));
+  EXPECT_FALSE(manager.HasEndRecord(stream, false));
 }
 
 TEST(Prefix, RelativeOffsetsAreCorrectedByThePrefixLength) {
@@ -334,8 +333,8 @@ TEST(Rebuild, HeaderBeyond4GiBKeepsItsWholeOffset) {
   const uint64_t base = (uint64_t{1} << 32) + 1000;
   FarAwayStream stream(base, ZipBuilder().Add(File("far.txt", "far away")).OmitEndRecord().Build());
   TestOwner owner;
-  TQPDirManager manager(&stream, &owner);
-  manager.ReadDirectory();
+  TQPDirManager manager(&owner);
+  manager.ReadDirectory(stream);
   ASSERT_EQ(manager.Directory.Count(), 1);
   const TDirItem& item = manager.Directory.ItemRef(0);
   EXPECT_EQ(item.LocalHeaderOffset(), base);

@@ -131,7 +131,7 @@ TEST(DirectoryState, AManagerReadAgainForgetsAnEarlierRebuild) {
   EXPECT_EQ(a.manager.DirectoryState, dsRebuiltCutOff);
   a.stream.Clear();
   a.stream.WriteBuffer(whole.data(), whole.size());
-  a.manager.ReadDirectory();
+  a.manager.ReadDirectory(a.stream);
   EXPECT_EQ(a.manager.DirectoryState, dsStored);
   EXPECT_EQ(a.Count(), 3);
 }

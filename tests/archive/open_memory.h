@@ -12,19 +12,17 @@
 class TestOwner : public TQPDirManagerOwner {
  public:
   bool oemNames = false;
-  bool tolerant = true;
   TQPSpanningMode spanning = smNone;
   bool GetOEMFileNames() const override { return oemNames; }
   TQPSpanningMode GetSpanningMode() const override { return spanning; }
-  bool GetTolerantOpen() const override { return tolerant; }
   TQPStream* SwitchVolume(const TQPVolumeNumberInfo&) override { throw EQPException(45, nullptr); }
 };
 
 struct OpenedArchive {
   explicit OpenedArchive(const std::string& bytes, bool oemNames = false)
-      : stream(std::vector<uint8_t>(bytes.begin(), bytes.end())), manager(&stream, &owner) {
+      : stream(std::vector<uint8_t>(bytes.begin(), bytes.end())), manager(&owner) {
     owner.oemNames = oemNames;
-    manager.ReadDirectory();
+    manager.ReadDirectory(stream);
   }
   std::u16string Name(int32_t i) { return manager.Directory.ItemRef(i).ItemName; }
   int32_t Count() { return manager.Directory.Count(); }
