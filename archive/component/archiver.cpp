@@ -18,6 +18,7 @@ constexpr int kVersionHundredths = 694;
 }  // namespace
 
 TQPBaseArchiver::TQPBaseArchiver(TComponent* owner) : TComponent(owner) {
+  source_ = std::make_unique<TQPArchiveSource>(static_cast<IQPVolumeHost&>(*this));
   options_ = std::make_unique<TQPOptions>();
   SetCompressionLevel(clFastest);
   open_ = false;
@@ -26,7 +27,6 @@ TQPBaseArchiver::TQPBaseArchiver(TComponent* owner) : TComponent(owner) {
   spanningMode_ = smNone;
   spanningOptions_ = std::make_unique<TQPSpanningOptions>();
   Zip64Mode = zmAuto;
-  volumeInfo_.Reset();
   UnicodeFilenames = false;
 }
 
@@ -96,8 +96,9 @@ void TQPBaseArchiver::SetInMemory(bool value) {
     FinishNewArchive();
     auto file = TQPFileStream::Create(FileName);
     if (!file) throw EQPException(neCannotCreateFile, this, {FileName});
-    stream_->SetPosition(0);
-    file->CopyFrom(*stream_, stream_->Size());
+    TQPStream& memory = *source_->Stream();
+    memory.SetPosition(0);
+    file->CopyFrom(memory, memory.Size());
     file.reset();
     CloseArchive();
     inMemory_ = false;
@@ -134,43 +135,26 @@ void TQPBaseArchiver::OpenArchive(uint16_t mode) {
     throw EQPException(neArchiveNotFound, this, {FileName});
   if (mode != kOpenModeCreate && inMemory_) throw EQPException(neInMemoryCreateOnly, this, {FileName});
   CloseArchive();
-  openMode_ = mode;
-  volumeInfo_.Reset();
-  if (mode == kOpenModeCreate || inMemory_) {
-    if (inMemory_) {
-      stream_ = std::make_unique<TQPMemoryStream>();
-      currentVolumeFileName_.clear();
-    } else {
-      const std::u16string first = spanningMode_ == smNone ? FileName : VolumeFileName(FileName, 0, false);
-      auto file = TQPFileStream::Create(first);
-      if (!file) throw EQPException(neCannotCreateFile, this, {first});
-      stream_ = std::move(file);
-      currentVolumeFileName_ = first;
-    }
-    volumeInfo_.SetFirst();
-    dirManager_ = std::make_unique<TQPDirManager>(static_cast<TQPDirManagerOwner*>(this));
+  if (inMemory_) {
+    source_->OpenNew(mode, nullptr);
+  } else if (mode == kOpenModeCreate) {
+    const std::u16string first = spanningMode_ == smNone ? FileName : VolumeFileName(FileName, 0, false);
+    source_->OpenNew(mode, &first);
   } else {
-    try {
-      ProbeVolumes();
-      dirManager_->ReadDirectory(*stream_);
-    } catch (const EStreamIOError& e) {
-      // The file could not be read: that is the system's failure, not a damaged archive.
-      const std::u16string volume = currentVolumeFileName_.empty() ? FileName : currentVolumeFileName_;
-      CloseArchive();
-      throw EQPException(neCannotOpenFile, this, {volume}, e.SystemError);
-    }
+    source_->OpenExisting(mode);
   }
   open_ = true;
   DoAfterOpen();
 }
 
 void TQPBaseArchiver::FinishNewArchive() {
-  if (openMode_ != kOpenModeCreate || !stream_ || !dirManager_) return;
-  const auto prefix = static_cast<int64_t>(dirManager_->PrefixLength);
-  if (stream_->Size() != prefix) return;
+  TQPStream* stream = source_->Stream();
+  if (source_->OpenMode() != kOpenModeCreate || !stream || !source_->DirManager()) return;
+  const auto prefix = static_cast<int64_t>(source_->DirManager()->PrefixLength);
+  if (stream->Size() != prefix) return;
   uint8_t record[TEndOfCentralDir::kSize] = {0x50, 0x4B, 0x05, 0x06};
-  stream_->SetPosition(prefix);
-  stream_->WriteBuffer(record, sizeof record);
+  stream->SetPosition(prefix);
+  stream->WriteBuffer(record, sizeof record);
 }
 
 void TQPBaseArchiver::CloseArchive() noexcept {
@@ -183,9 +167,7 @@ void TQPBaseArchiver::CloseArchive() noexcept {
     }
     open_ = false;
   }
-  dirManager_.reset();
-  stream_.reset();
-  currentVolumeFileName_.clear();
+  source_->Close();
 }
 
 void TQPBaseArchiver::DoAfterOpen() {

@@ -15,8 +15,8 @@
 
 #include "archive/extract/archive_item.h"
 #include "archive/extract/run_host.h"
+#include "archive/source/archive_source.h"
 #include "archive/component/component_base.h"
-#include "archive/directory/dir_manager.h"
 #include "archive/component/events.h"
 #include "archive/component/options.h"
 #include "archive/io/stream.h"
@@ -29,12 +29,7 @@ class TItemDecryptStage;
 
 using TQPStringList = std::vector<std::u16string>;
 
-// Open modes of OpenArchive(Mode).
-constexpr uint16_t kOpenModeCreate = 0xFFFF;
-constexpr uint16_t kOpenModeReadWriteExclusive = 0x22;
-constexpr uint16_t kOpenModeReadOnlyDenyNone = 0x40;
-
-class TQPBaseArchiver : public TComponent, protected TQPDirManagerOwner, protected IQPRunHost {
+class TQPBaseArchiver : public TComponent, protected IQPVolumeHost, protected IQPRunHost {
  public:
   explicit TQPBaseArchiver(TComponent* owner);
   ~TQPBaseArchiver() override;
@@ -97,29 +92,31 @@ class TQPBaseArchiver : public TComponent, protected TQPDirManagerOwner, protect
   // Never raises; also releases what a failed open left behind.
   void CloseArchive() noexcept;
   bool IsOpen() const { return open_; }
-  uint16_t OpenMode() const { return openMode_; }
+  uint16_t OpenMode() const { return source_->OpenMode(); }
 
   // ----- the open archive -----
-  TQPDirManager* DirManager() { return dirManager_.get(); }
-  int32_t ItemCount() const { return dirManager_ ? dirManager_->Directory.Count() : 0; }
-  TQPStream* ArchiveStream() { return stream_.get(); }
+  TQPDirManager* DirManager() { return source_->DirManager(); }
+  int32_t ItemCount() const { return source_->DirManager() ? source_->DirManager()->Directory.Count() : 0; }
+  TQPStream* ArchiveStream() { return source_->Stream(); }
   // Read-only: whether the open archive's directory was read as stored or rebuilt from the
   // local headers (cut off or damaged); dsStored while no archive is open. Opening accepts
   // all three; a caller that needs every item checks this after OpenArchive.
   TQPDirectoryState GetDirectoryState() const {
-    return dirManager_ ? dirManager_->DirectoryState : dsStored;
+    return source_->DirManager() ? source_->DirManager()->DirectoryState : dsStored;
   }
 
   // ----- volumes -----
   // The file name of volume `index` (-1: the last volume) built from FileName.
-  std::u16string VolumeFileName(const std::u16string& name, int32_t index, bool checkExists);
+  std::u16string VolumeFileName(const std::u16string& name, int32_t index, bool checkExists) {
+    return source_->VolumeFileName(name, index, checkExists);
+  }
   // Makes the archive stream show the volume `info` names; native error 45 when cancelled.
   // A switch to another file replaces the archive stream: the previous stream object is
   // destroyed, so callers continue with the returned pointer only.
-  TQPStream* SwitchVolume(const TQPVolumeNumberInfo& info) override;
-  void DetectSpanning(bool endRecordFound, int32_t diskNumber);
-  const TQPVolumeNumberInfo& VolumeInfo() const { return volumeInfo_; }
-  const std::u16string& CurrentVolumeFileName() const { return currentVolumeFileName_; }
+  TQPStream* SwitchVolume(const TQPVolumeNumberInfo& info) { return source_->SwitchVolume(info); }
+  void DetectSpanning(bool endRecordFound, int32_t diskNumber) { source_->DetectSpanning(endRecordFound, diskNumber); }
+  const TQPVolumeNumberInfo& VolumeInfo() const { return source_->VolumeInfo(); }
+  const std::u16string& CurrentVolumeFileName() const { return source_->CurrentVolumeFileName(); }
 
   // ----- search and extraction -----
   // Native error 13 when no archive is open.
@@ -138,35 +135,43 @@ class TQPBaseArchiver : public TComponent, protected TQPDirManagerOwner, protect
   // whose text has no room for it (native errors 19 and 20).
   int FailureSystemError() const { return failureSystemError_; }
 
-  // ----- dispatchers: the handler when assigned, else the default -----
+  // ----- dispatchers: the handler when assigned, else the default. Those the archive source
+  // and a run raise are their hosts' too (IQPVolumeHost, IQPRunHost). -----
   virtual void DoOnOverallProgress(double Progress, TQPProcessOperation Operation, TQPProgressPhase Phase,
-                                   bool& Cancel);
+                                   bool& Cancel) override;
   virtual void DoOnFileProgress(const std::u16string& FileName, double Progress, TQPProcessOperation Operation,
-                                TQPProgressPhase Phase, bool& Cancel);
+                                TQPProgressPhase Phase, bool& Cancel) override;
   virtual void DoOnCopyTempFileProgress(double Progress, TQPProgressPhase Phase, bool& Cancel);
   virtual void DoOnConfirmOverwrite(const std::u16string& SourceFileName, std::u16string& DestFileName,
-                                    bool& Confirm);
+                                    bool& Confirm) override;
   virtual void DoOnConfirmProcessFile(const std::u16string& FileName, TQPProcessOperation Operation,
-                                      bool& Confirm);
+                                      bool& Confirm) override;
   virtual void DoOnPassword(const std::u16string& FileName, std::string& NewPassword, bool& SkipFile);
   virtual void DoOnProcessFileFailure(const std::u16string& FileName, TQPProcessOperation Operation,
                                       int32_t NativeError, int32_t ErrorCode, const std::u16string& ErrorMessage,
-                                      TQPAction& Action);
+                                      TQPAction& Action) override;
   virtual void DoOnRequestBlankVolume(int32_t VolumeNumber, std::u16string& VolumeFileName, bool& Cancel);
-  virtual void DoOnRequestFirstVolume(std::u16string& VolumeFileName, bool& Cancel);
-  virtual void DoOnRequestLastVolume(std::u16string& VolumeFileName, bool& Cancel);
-  virtual void DoOnRequestMiddleVolume(int32_t VolumeNumber, std::u16string& VolumeFileName, bool& Cancel);
+  virtual void DoOnRequestFirstVolume(std::u16string& VolumeFileName, bool& Cancel) override;
+  virtual void DoOnRequestLastVolume(std::u16string& VolumeFileName, bool& Cancel) override;
+  virtual void DoOnRequestMiddleVolume(int32_t VolumeNumber, std::u16string& VolumeFileName, bool& Cancel) override;
   virtual void DoOnDiskFull(int32_t VolumeNumber, const std::u16string& VolumeFileName, bool& Cancel);
   virtual void DoOnStoreFile(std::u16string& FileName, int32_t& FileAttr, std::string& Comment,
                              const std::u16string& OriginalFileName);
-  virtual void DoOnExtractFile(std::u16string& FileName, uint32_t& FileAttr, const std::string& Comment);
+  virtual void DoOnExtractFile(std::u16string& FileName, uint32_t& FileAttr, const std::string& Comment) override;
 
  protected:
   virtual void UpdateCompressionMethod();
   void DoAfterOpen();
 
-  // What the directory manager asks of its owner.
+  // What the archive source asks of the component.
+  const std::u16string& ArchiveFileName() const override { return FileName; }
+  bool HasSfxStub() const override { return !SFXStub.empty(); }
+  void SettleSpanningMode(TQPSpanningMode mode) override { spanningMode_ = mode; }
+  bool& AdvancedNaming() override { return spanningOptions_->AdvancedNaming; }
   bool GetOEMFileNames() const override { return options_->OEMFileNames; }
+  bool HandlesFirstVolumeRequest() const override { return static_cast<bool>(OnRequestFirstVolume); }
+  bool HandlesMiddleVolumeRequest() const override { return static_cast<bool>(OnRequestMiddleVolume); }
+  const TComponent* SourceComponent() const override { return this; }
 
   // ----- the per-item loop: a run (extract_run.h) over the tagged items -----
   void ProcessFiles(TQPProcessOperation Operation, int32_t ItemIndex);
@@ -184,11 +189,9 @@ class TQPBaseArchiver : public TComponent, protected TQPDirManagerOwner, protect
   // What a run asks of the component (the dispatchers above are the rest).
   const TComponent* RunComponent() const override { return this; }
   const TQPOptions& RunOptions() const override { return *options_; }
-  TQPDirArray& RunDirectory() override { return dirManager_->Directory; }
+  TQPDirArray& RunDirectory() override { return source_->DirManager()->Directory; }
   std::u16string DestinationBase() override;
   void SetFailureSystemError(int systemError) override { failureSystemError_ = systemError; }
-  // Makes the volume that holds the item's local header current.
-  void SelectVolumeOf(const TDirItem& item);
   TQPDecodeResult DecodeItemData(TQPStream& archive, TQPStream& destination, TDirItem& item, TQPExtractRun* run);
   // The password loop (password_loop.cpp): true once a password opens the item's encryption
   // `header`, false when the item is to be skipped. Never raises for a wrong password.
@@ -197,41 +200,23 @@ class TQPBaseArchiver : public TComponent, protected TQPDirManagerOwner, protect
   // ----- state -----
   std::u16string rememberedCurrentDir_;
   bool open_ = false;
-  std::u16string currentVolumeFileName_;
-  TQPVolumeNumberInfo volumeInfo_;
-  uint16_t openMode_ = 0;
   std::unique_ptr<TQPOptions> options_;
   bool inMemory_ = false;
   TQPSpanningMode spanningMode_ = smNone;
   std::unique_ptr<TQPSpanningOptions> spanningOptions_;
-  std::unique_ptr<TQPDirManager> dirManager_;
   uint16_t compressionMethod_ = 8;
   uint8_t compressionMode_ = 1;
   TQPCompressionLevel compressionLevel_ = clFastest;
   std::string password_;
-  std::unique_ptr<TQPStream> stream_;
+  // The open archive's volumes, stream and directory: the component's for its lifetime.
+  std::unique_ptr<TQPArchiveSource> source_;
   int failureSystemError_ = 0;
   // The last name a progress dispatcher turned into the engine path form, so that the
   // reports of one item convert it once, not once per block.
   std::u16string progressStoredName_;
   std::u16string progressEventName_;
 
-  // ----- internals of opening and volumes (archiver.cpp, volumes.cpp) -----
-  // The opening probes: settle SpanningMode, make the volume that ends the archive current
-  // and leave a fresh directory manager on it.
-  void ProbeVolumes();
-  // A new directory manager on the current stream; true when it finds an end record (the
-  // disk number of that record in `diskNumber`).
-  bool ProbeEndRecord(uint16_t& diskNumber);
-  // Opens `path` with the open mode and makes it the archive stream (native error 12 when it
-  // does not exist, 33 when it cannot be opened).
-  void OpenVolumeStream(const std::u16string& path);
-  // The volume record takes the number and kind of `info`, and its last number when known.
-  void TakeVolumeNumber(const TQPVolumeNumberInfo& info);
-  // The name of volume `index` under the given kind and naming, without existence checks.
-  std::u16string BuildVolumeName(const std::u16string& name, int32_t index, TQPSpanningMode mode,
-                                 bool advancedNaming) const;
-  bool IsSelfExtractor(const std::u16string& name) const;
+  // ----- internals of opening (archiver.cpp) -----
   // A new archive that never received an item gets its empty directory (an end record), so
   // that the file it leaves behind opens again.
   void FinishNewArchive();

@@ -18,42 +18,14 @@
 
 namespace {
 
-// Reads until `count` bytes arrived or the stream has no more.
-size_t ReadFully(TQPStream& stream, uint8_t* buffer, size_t count) {
-  size_t got = 0;
-  while (got < count) {
-    const size_t n = stream.Read(buffer + got, count - got);
-    if (n == 0) break;
-    got += n;
-  }
-  return got;
-}
-
 // The archive's data, read on into the next volume where one volume ends.
 class TQPVolumeSource final : public IQPBlockSource {
  public:
-  explicit TQPVolumeSource(TQPBaseArchiver& owner) : owner_(owner) {}
-
-  bool ReadBlock(uint8_t* buffer, size_t count) override {
-    TQPStream* stream = owner_.ArchiveStream();
-    if (!stream) return false;
-    size_t got = ReadFully(*stream, buffer, count);
-    // A single file has no next volume: a short read there is a truncated archive.
-    while (got < count && owner_.GetSpanningMode() != smNone) {
-      // Past the last volume there is nothing more: the data is cut short.
-      if (owner_.VolumeInfo().IsLast()) break;
-      TQPVolumeNumberInfo next = owner_.VolumeInfo();
-      next.SetNumber(owner_.VolumeInfo().Number + 1);
-      stream = owner_.SwitchVolume(next);
-      stream->SetPosition(0);
-      got += ReadFully(*stream, buffer + got, count - got);
-      if (stream->Position() == 0) break;
-    }
-    return got == count;
-  }
+  explicit TQPVolumeSource(TQPArchiveSource& archive) : archive_(archive) {}
+  bool ReadBlock(uint8_t* buffer, size_t count) override { return archive_.ReadAcrossVolumes(buffer, count); }
 
  private:
-  TQPBaseArchiver& owner_;
+  TQPArchiveSource& archive_;
 };
 
 // The destination of one item: writes with the disk-full question, and the progress events
@@ -108,13 +80,13 @@ void TQPBaseArchiver::ExtractItemToStream(int32_t ItemIndex, TQPStream& Destinat
 }
 
 bool TQPBaseArchiver::DecodeItemInto(int32_t index, TQPStream& destination, TQPExtractRun* run) {
-  if (!dirManager_ || index < 0 || index >= ItemCount()) throw EQPException(neIndexOutOfBounds, this);
-  TDirItem& item = dirManager_->Directory.ItemRef(index);
-  if (spanningMode_ != smNone) SelectVolumeOf(item);
+  if (!source_->DirManager() || index < 0 || index >= ItemCount()) throw EQPException(neIndexOutOfBounds, this);
+  TDirItem& item = source_->DirManager()->Directory.ItemRef(index);
+  if (spanningMode_ != smNone) source_->SelectVolumeOf(item);
 
   TQPDecodeResult result{TQPDecodeStatus::Damaged, 0};
   try {
-    TQPStream* archive = stream_.get();
+    TQPStream* archive = source_->Stream();
     const uint64_t offset = item.LocalHeaderOffset();
     if (archive && offset <= static_cast<uint64_t>(std::numeric_limits<int64_t>::max())) {
       archive->SetPosition(static_cast<int64_t>(offset));
@@ -132,8 +104,7 @@ bool TQPBaseArchiver::DecodeItemInto(int32_t index, TQPStream& destination, TQPE
       return false;
     case TQPDecodeStatus::ReadFailed: {
       // The archive could not be read: not damaged data, so ExtractCorruptedFiles has no say.
-      const std::u16string& volume = currentVolumeFileName_.empty() ? FileName : currentVolumeFileName_;
-      throw EQPException(neCannotOpenFile, this, {volume}, result.SystemError);
+      throw EQPException(neCannotOpenFile, this, {source_->ShownVolumeName()}, result.SystemError);
     }
     case TQPDecodeStatus::WriteFailed:
       // A destination that refuses data for another reason than a full disk fails the item
@@ -149,27 +120,10 @@ bool TQPBaseArchiver::DecodeItemInto(int32_t index, TQPStream& destination, TQPE
   return false;
 }
 
-void TQPBaseArchiver::SelectVolumeOf(const TDirItem& item) {
-  const TQPDirManager& dm = *dirManager_;
-  uint32_t disk = item.CentralDirItem.DiskNumberStart;
-  if (disk == kMarker16) disk = dm.IsZip64 && item.HasZip64Values ? item.Zip64Values.DiskNumberStart : 0;
-  int64_t last = dm.EndRecord.DiskNumber;
-  if (last == kMarker16) last = dm.IsZip64 ? static_cast<int64_t>(dm.Zip64Locator.TotalDisks) - 1 : 0;
-  TQPVolumeNumberInfo info = volumeInfo_;
-  info.LastNumber = static_cast<int32_t>(last);
-  if (static_cast<int64_t>(disk) == last)
-    info.SetLast();
-  else if (disk == 0)
-    info.SetFirst();
-  else
-    info.SetNumber(static_cast<int32_t>(disk));
-  SwitchVolume(info);
-}
-
 TQPDecodeResult TQPBaseArchiver::DecodeItemData(TQPStream& archive, TQPStream& destination, TDirItem& item,
                                                 TQPExtractRun* run) {
   uint8_t raw[TLocalFileHeader::kSize];
-  if (ReadFully(archive, raw, sizeof raw) != sizeof raw) return {TQPDecodeStatus::Truncated, 0};
+  if (archive.ReadFully(raw, sizeof raw) != sizeof raw) return {TQPDecodeStatus::Truncated, 0};
   TLocalFileHeader local;
   local.Parse(raw);
   archive.Seek(static_cast<int64_t>(local.NameLength) + local.ExtraLength, qp::platform::SeekOrigin::Current);
@@ -183,7 +137,7 @@ TQPDecodeResult TQPBaseArchiver::DecodeItemData(TQPStream& archive, TQPStream& d
   if (spanningMode_ == smNone) {
     // In a single file the data cannot reach into the central directory.
     const uint64_t position = static_cast<uint64_t>(archive.Position());
-    const uint64_t directoryStart = dirManager_->DirectoryStart;
+    const uint64_t directoryStart = source_->DirManager()->DirectoryStart;
     job.CompressedSize = std::min(job.CompressedSize, directoryStart > position ? directoryStart - position : 0);
   }
   switch (item.ActualMethod) {
@@ -196,7 +150,7 @@ TQPDecodeResult TQPBaseArchiver::DecodeItemData(TQPStream& archive, TQPStream& d
       return {TQPDecodeStatus::Damaged, 0};
   }
 
-  TQPVolumeSource source(*this);
+  TQPVolumeSource source(*source_);
   // The item's decryption state lives in this frame, so it is released (and its keys wiped)
   // on every way out, exceptions included.
   const std::unique_ptr<TItemDecryptStage> crypt =

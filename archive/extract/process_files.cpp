@@ -23,8 +23,8 @@ std::u16string WithTrailingSeparator(std::u16string path) {
 
 int32_t TQPBaseArchiver::TagSelectedItems(const std::u16string& FileMask, int32_t SearchAttr,
                                           const std::u16string& ExclusionMask) {
-  if (!IsOpen() || !dirManager_) throw EQPException(neArchiveNotOpen, this);
-  TQPDirArray& dir = dirManager_->Directory;
+  if (!IsOpen() || !source_->DirManager()) throw EQPException(neArchiveNotOpen, this);
+  TQPDirArray& dir = source_->DirManager()->Directory;
   // An empty mask with a FileMasks list selects through the lists (FileMasks and
   // ExclusionMasks); an empty mask alone selects nothing.
   const bool useLists = FileMask.empty() && !FileMasks.empty();

@@ -86,8 +86,8 @@ bool TQPBaseArchiver::NameTestPasses(const TInternalSearchRec& handle, const std
 }
 
 bool TQPBaseArchiver::SearchStep(TQPArchiveItem& Item) {
-  if (!dirManager_) return false;
-  TQPDirArray& dir = dirManager_->Directory;
+  if (!source_->DirManager()) return false;
+  TQPDirArray& dir = source_->DirManager()->Directory;
   TInternalSearchRec& h = Item.Handle;
   if (h.ItemIndex < 0) h.ItemIndex = 0;
   const bool recurse = Options().Recurse;
@@ -119,7 +119,7 @@ bool TQPBaseArchiver::SearchStep(TQPArchiveItem& Item) {
 }
 
 void TQPBaseArchiver::FillSearchRecord(int32_t index, TQPArchiveItem& Item) {
-  const TDirItem& item = dirManager_->Directory.ItemRef(index);
+  const TDirItem& item = source_->DirManager()->Directory.ItemRef(index);
   std::u16string name = QPEnginePathOf(item.ItemName);
   if (!name.empty() && name.back() == u'\\') name.pop_back();
   const size_t sep = name.rfind(u'\\');

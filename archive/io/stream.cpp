@@ -5,13 +5,18 @@
 #include <cstring>
 
 void TQPStream::ReadBuffer(void* buffer, size_t count) {
+  if (ReadFully(buffer, count) != count) throw EStreamError("Stream read error");
+}
+
+size_t TQPStream::ReadFully(void* buffer, size_t count) {
   size_t done = 0;
   auto* out = static_cast<uint8_t*>(buffer);
   while (done < count) {
-    size_t got = Read(out + done, count - done);
-    if (got == 0) throw EStreamError("Stream read error");
+    const size_t got = Read(out + done, count - done);
+    if (got == 0) break;
     done += got;
   }
+  return done;
 }
 
 void TQPStream::WriteBuffer(const void* buffer, size_t count) {

@@ -51,6 +51,8 @@ class TQPStream {
   int64_t Position() { return Seek(0, qp::platform::SeekOrigin::Current); }
   void SetPosition(int64_t position) { Seek(position, qp::platform::SeekOrigin::Begin); }
   void ReadBuffer(void* buffer, size_t count);
+  // Reads until `count` bytes arrived or the data ends; returns the bytes read.
+  size_t ReadFully(void* buffer, size_t count);
   void WriteBuffer(const void* buffer, size_t count);
   // Copies `count` bytes from `source` at its position; returns the bytes copied.
   int64_t CopyFrom(TQPStream& source, int64_t count);

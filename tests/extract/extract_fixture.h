@@ -35,7 +35,7 @@ inline std::u16string U(const std::string& s) { return qp::platform::Utf8ToUtf16
 class TestArchiver : public TQuillpack {
  public:
   using TQuillpack::TQuillpack;
-  std::unique_ptr<TQPStream>& ArchiveStreamSlot() { return stream_; }
+  std::unique_ptr<TQPStream>& ArchiveStreamSlot() { return source_->StreamSlot(); }
 };
 
 class ExtractTest : public ::testing::Test {

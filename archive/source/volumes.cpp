@@ -1,9 +1,9 @@
-// Multi-volume sets: the names of volume files, switching the archive stream between
-// volumes (with the volume requests), and the probes that decide at open time whether an
-// archive is a single file, a split set or a spanned set.
+// The archive source's volumes: the names of volume files, switching the archive stream
+// between volumes (with the volume requests), and the probes that decide at open time
+// whether an archive is a single file, a split set or a spanned set.
 #include <string>
 
-#include "archive/component/archiver.h"
+#include "archive/source/archive_source.h"
 #include "archive/component/exception.h"
 #include "archive/io/file_stream.h"
 #include "archive/component/path_utils.h"
@@ -24,13 +24,13 @@ bool ContainsExe(const std::u16string& text) { return QPFoldAscii(text).find(u".
 
 }  // namespace
 
-bool TQPBaseArchiver::IsSelfExtractor(const std::u16string& name) const {
+bool TQPArchiveSource::IsSelfExtractor(const std::u16string& name) const {
   if (dirManager_ && dirManager_->PrefixLength > 0) return true;
-  if (!SFXStub.empty()) return true;
+  if (host_.HasSfxStub()) return true;
   return ContainsExe(QPSplitPath(name).Extension);
 }
 
-std::u16string TQPBaseArchiver::BuildVolumeName(const std::u16string& name, int32_t index, TQPSpanningMode mode,
+std::u16string TQPArchiveSource::BuildVolumeName(const std::u16string& name, int32_t index, TQPSpanningMode mode,
                                                 bool advancedNaming) const {
   const TQPPathParts parts = QPSplitPath(name);
   const bool selfExtractor = IsSelfExtractor(name);
@@ -52,26 +52,26 @@ std::u16string TQPBaseArchiver::BuildVolumeName(const std::u16string& name, int3
   return name;
 }
 
-std::u16string TQPBaseArchiver::VolumeFileName(const std::u16string& name, int32_t index, bool checkExists) {
-  const bool advanced = spanningOptions_->AdvancedNaming;
-  std::u16string result = BuildVolumeName(name, index, spanningMode_, advanced);
+std::u16string TQPArchiveSource::VolumeFileName(const std::u16string& name, int32_t index, bool checkExists) {
+  const bool advanced = host_.AdvancedNaming();
+  std::u16string result = BuildVolumeName(name, index, host_.GetSpanningMode(), advanced);
   // Disks written under the other naming scheme are still found.
-  if (checkExists && spanningMode_ == smSpanning && index >= 0 && !qp::platform::FileExists(result)) {
+  if (checkExists && host_.GetSpanningMode() == smSpanning && index >= 0 && !qp::platform::FileExists(result)) {
     std::u16string other = BuildVolumeName(name, index, smSpanning, !advanced);
     if (qp::platform::FileExists(other)) return other;
   }
   return result;
 }
 
-void TQPBaseArchiver::OpenVolumeStream(const std::u16string& path) {
-  if (!qp::platform::FileExists(path)) throw EQPException(neArchiveNotFound, this, {path});
+void TQPArchiveSource::OpenVolumeStream(const std::u16string& path) {
+  if (!qp::platform::FileExists(path)) throw EQPException(neArchiveNotFound, host_.SourceComponent(), {path});
   auto file = TQPFileStream::Open(path, openMode_);
-  if (!file) throw EQPException(neCannotOpenFile, this, {path});
+  if (!file) throw EQPException(neCannotOpenFile, host_.SourceComponent(), {path});
   stream_ = std::move(file);
   currentVolumeFileName_ = path;
 }
 
-void TQPBaseArchiver::TakeVolumeNumber(const TQPVolumeNumberInfo& info) {
+void TQPArchiveSource::TakeVolumeNumber(const TQPVolumeNumberInfo& info) {
   volumeInfo_.Number = info.Number;
   volumeInfo_.Kind = info.Kind;
   // The number of the last volume is kept once a request knew it. Without it a reader that
@@ -82,9 +82,10 @@ void TQPBaseArchiver::TakeVolumeNumber(const TQPVolumeNumberInfo& info) {
     volumeInfo_.Number = volumeInfo_.LastNumber;
 }
 
-TQPStream* TQPBaseArchiver::SwitchVolume(const TQPVolumeNumberInfo& info) {
-  if (spanningMode_ == smNone) {
-    if (!stream_) OpenVolumeStream(FileName);
+TQPStream* TQPArchiveSource::SwitchVolume(const TQPVolumeNumberInfo& info) {
+  const std::u16string& archiveName = host_.ArchiveFileName();
+  if (host_.GetSpanningMode() == smNone) {
+    if (!stream_) OpenVolumeStream(archiveName);
     TakeVolumeNumber(info);
     return stream_.get();
   }
@@ -93,21 +94,21 @@ TQPStream* TQPBaseArchiver::SwitchVolume(const TQPVolumeNumberInfo& info) {
     return stream_.get();
   }
   for (;;) {
-    std::u16string name = FileName;
+    std::u16string name = archiveName;
     bool cancel = false;
     if (info.IsFirst()) {
-      name = VolumeFileName(FileName, 0, !OnRequestFirstVolume);
-      DoOnRequestFirstVolume(name, cancel);
+      name = VolumeFileName(archiveName, 0, !host_.HandlesFirstVolumeRequest());
+      host_.DoOnRequestFirstVolume(name, cancel);
     } else if (info.IsLast()) {
-      name = VolumeFileName(FileName, -1, true);
-      DoOnRequestLastVolume(name, cancel);
+      name = VolumeFileName(archiveName, -1, true);
+      host_.DoOnRequestLastVolume(name, cancel);
     } else {
-      name = VolumeFileName(FileName, info.Number, !OnRequestMiddleVolume);
-      DoOnRequestMiddleVolume(info.Number + 1, name, cancel);
+      name = VolumeFileName(archiveName, info.Number, !host_.HandlesMiddleVolumeRequest());
+      host_.DoOnRequestMiddleVolume(info.Number + 1, name, cancel);
     }
     // An empty name names no volume: the search ends as if it had been cancelled rather
     // than going on with the wrong file.
-    if (cancel || name.empty()) throw EQPException(neVolumeRequestCancelled, this);
+    if (cancel || name.empty()) throw EQPException(neVolumeRequestCancelled, host_.SourceComponent());
     if (qp::platform::FileExists(name)) {
       OpenVolumeStream(name);
       TakeVolumeNumber(info);
@@ -116,7 +117,7 @@ TQPStream* TQPBaseArchiver::SwitchVolume(const TQPVolumeNumberInfo& info) {
   }
 }
 
-bool TQPBaseArchiver::ProbeEndRecord(uint16_t& diskNumber) {
+bool TQPArchiveSource::ProbeEndRecord(uint16_t& diskNumber) {
   dirManager_ = std::make_unique<TQPDirManager>(static_cast<TQPDirManagerOwner*>(this));
   diskNumber = 0;
   try {
@@ -137,38 +138,40 @@ bool TQPBaseArchiver::ProbeEndRecord(uint16_t& diskNumber) {
   }
 }
 
-void TQPBaseArchiver::DetectSpanning(bool endRecordFound, int32_t diskNumber) {
+void TQPArchiveSource::DetectSpanning(bool endRecordFound, int32_t diskNumber) {
+  const std::u16string& archiveName = host_.ArchiveFileName();
   if (!endRecordFound) {
-    spanningMode_ = QPIsOnRemovableDrive(FileName) ? smSpanning : smNone;
+    host_.SettleSpanningMode(QPIsOnRemovableDrive(archiveName) ? smSpanning : smNone);
     return;
   }
   if (diskNumber <= 0) {
-    spanningMode_ = smNone;
+    host_.SettleSpanningMode(smNone);
     return;
   }
-  bool& advanced = spanningOptions_->AdvancedNaming;
-  if (qp::platform::FileExists(BuildVolumeName(FileName, diskNumber - 1, smSplitting, advanced))) {
-    spanningMode_ = smSplitting;
+  bool& advanced = host_.AdvancedNaming();
+  if (qp::platform::FileExists(BuildVolumeName(archiveName, diskNumber - 1, smSplitting, advanced))) {
+    host_.SettleSpanningMode(smSplitting);
     return;
   }
   // The set was written under the other naming scheme: keep using that one.
-  if (qp::platform::FileExists(BuildVolumeName(FileName, diskNumber - 1, smSplitting, !advanced))) {
+  if (qp::platform::FileExists(BuildVolumeName(archiveName, diskNumber - 1, smSplitting, !advanced))) {
     advanced = !advanced;
-    spanningMode_ = smSplitting;
+    host_.SettleSpanningMode(smSplitting);
     return;
   }
-  spanningMode_ = ContainsExe(FileName) ? smNone : smSpanning;
+  host_.SettleSpanningMode(ContainsExe(archiveName) ? smNone : smSpanning);
 }
 
-void TQPBaseArchiver::ProbeVolumes() {
-  spanningMode_ = smNone;
+void TQPArchiveSource::ProbeVolumes() {
+  const std::u16string& archiveName = host_.ArchiveFileName();
+  host_.SettleSpanningMode(smNone);
   volumeInfo_.Reset();
   TQPVolumeNumberInfo last;
   last.SetLast();
   uint16_t disk = 0;
   bool found = false;
 
-  if (QPFoldAscii(QPSplitPath(FileName).Extension) == u".exe") {
+  if (QPFoldAscii(QPSplitPath(archiveName).Extension) == u".exe") {
     SwitchVolume(last);
     found = ProbeEndRecord(disk);
     if (found) {
@@ -176,27 +179,27 @@ void TQPBaseArchiver::ProbeVolumes() {
       return;
     }
     // A self-extracting split set keeps its end record in the ".ZIP" beside the program.
-    spanningMode_ = smSplitting;
-    const std::u16string lastName = VolumeFileName(FileName, -1, false);
+    host_.SettleSpanningMode(smSplitting);
+    const std::u16string lastName = VolumeFileName(archiveName, -1, false);
     if (qp::platform::FileExists(lastName)) OpenVolumeStream(lastName);
-    spanningMode_ = smNone;
+    host_.SettleSpanningMode(smNone);
     do {
       // Each round asks for the last volume afresh; without the reset a spanned set on a
       // removable drive would probe the same stream for ever.
-      if (spanningMode_ != smNone) volumeInfo_.Reset();
+      if (host_.GetSpanningMode() != smNone) volumeInfo_.Reset();
       SwitchVolume(last);
       found = ProbeEndRecord(disk);
       DetectSpanning(found, disk);
-    } while (!found && spanningMode_ != smNone);
+    } while (!found && host_.GetSpanningMode() != smNone);
     return;
   }
 
   do {
     dirManager_.reset();
     volumeInfo_.Reset();
-    if (!qp::platform::FileExists(FileName) && QPIsOnRemovableDrive(FileName)) spanningMode_ = smSpanning;
+    if (!qp::platform::FileExists(archiveName) && QPIsOnRemovableDrive(archiveName)) host_.SettleSpanningMode(smSpanning);
     SwitchVolume(last);
     found = ProbeEndRecord(disk);
     DetectSpanning(found, disk);
-  } while (!found && spanningMode_ != smNone);
+  } while (!found && host_.GetSpanningMode() != smNone);
 }
