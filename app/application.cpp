@@ -3,7 +3,7 @@
 
 #include <new>
 
-#include "archive/component/exception.h"
+#include "archive/base/exception.h"
 #include "platform/platform.h"
 
 TApplication::TApplication(IToolkit& toolkit) : toolkit_(toolkit) {}

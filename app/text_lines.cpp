@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "archive/component/exception.h"
+#include "archive/base/exception.h"
 #include "platform/platform.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include "app/gauge_position.h"
 #include "app/program_name.h"
 #include "app/text_lines.h"
-#include "archive/component/exception.h"
+#include "archive/base/exception.h"
 #include "archive/component/user_questions.h"
 #include "platform/platform.h"
 

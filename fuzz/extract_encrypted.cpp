@@ -9,7 +9,7 @@
 #include <filesystem>
 
 #include "archive/component/archiver.h"
-#include "archive/component/exception.h"
+#include "archive/base/exception.h"
 #include "extraction_scratch.h"
 
 namespace fs = std::filesystem;

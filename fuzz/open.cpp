@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "archive/directory/dir_manager.h"
-#include "archive/component/exception.h"
+#include "archive/base/exception.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "archive/component/archiver.h"
-#include "archive/component/exception.h"
+#include "archive/base/exception.h"
 #include "platform/platform.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/component/exception.h"
+#include "archive/base/exception.h"
 #include "archive/directory/dir_manager.h"
 
 namespace {

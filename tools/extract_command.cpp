@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/component/exception.h"
+#include "archive/base/exception.h"
 #include "platform/platform.h"
 #include "tools/commands.h"
 #include "tools/counting_archiver.h"

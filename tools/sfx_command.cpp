@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "archive/component/archiver.h"
-#include "archive/component/exception.h"
+#include "archive/base/exception.h"
 #include "platform/platform.h"
 #include "tools/commands.h"
 #include "tools/terminal_questions.h"

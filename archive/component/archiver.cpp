@@ -3,9 +3,9 @@
 #include "archive/component/archiver.h"
 
 
-#include "archive/component/exception.h"
+#include "archive/base/exception.h"
 #include "archive/io/file_stream.h"
-#include "archive/component/path_utils.h"
+#include "archive/base/path_utils.h"
 #include "archive/format/records.h"
 #include "platform/platform.h"
 

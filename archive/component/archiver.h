@@ -16,12 +16,12 @@
 #include "archive/extract/archive_item.h"
 #include "archive/extract/run_host.h"
 #include "archive/source/archive_source.h"
-#include "archive/component/component_base.h"
+#include "archive/base/component_base.h"
 #include "archive/component/events.h"
-#include "archive/component/options.h"
+#include "archive/base/options.h"
 #include "archive/io/stream.h"
-#include "archive/component/types.h"
-#include "archive/component/volume_number_info.h"
+#include "archive/base/types.h"
+#include "archive/base/volume_number_info.h"
 
 class TQPExtractRun;
 struct TQPDecodeResult;

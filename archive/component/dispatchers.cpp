@@ -3,7 +3,7 @@
 // questions where the default is a question. Item names reach handlers with '\' as the
 // separator, as paths on the target system are written.
 #include "archive/component/archiver.h"
-#include "archive/component/exception.h"
+#include "archive/base/exception.h"
 #include "archive/component/user_questions.h"
 #include "archive/format/item_path.h"
 #include "platform/platform.h"

@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "archive/component/types.h"
+#include "archive/base/types.h"
 
 class TComponent;
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "archive/component/types.h"
+#include "archive/base/types.h"
 
 struct TDirItem;
 

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "archive/crypt/crypto_transform.h"
-#include "archive/component/types.h"
+#include "archive/base/types.h"
 #include "crypto/hmac.h"
 #include "crypto/rijndael.h"
 

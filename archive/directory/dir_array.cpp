@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "archive/component/exception.h"
+#include "archive/base/exception.h"
 #include "archive/format/ascii_fold.h"
 
 namespace {

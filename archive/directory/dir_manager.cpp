@@ -8,7 +8,7 @@
 #include <new>
 #include <vector>
 
-#include "archive/component/exception.h"
+#include "archive/base/exception.h"
 #include "archive/format/little_endian.h"
 #include "archive/format/names.h"
 #include "archive/crypt/aes_extra_field.h"

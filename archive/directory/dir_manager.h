@@ -13,8 +13,8 @@
 #include "archive/directory/dir_array.h"
 #include "archive/format/records.h"
 #include "archive/io/stream.h"
-#include "archive/component/types.h"
-#include "archive/component/volume_number_info.h"
+#include "archive/base/types.h"
+#include "archive/base/volume_number_info.h"
 
 // What the manager needs of the archive source that owns it.
 class TQPDirManagerOwner {

@@ -5,7 +5,7 @@
 #include <limits>
 #include <vector>
 
-#include "archive/component/exception.h"
+#include "archive/base/exception.h"
 #include "archive/format/records.h"
 
 namespace {

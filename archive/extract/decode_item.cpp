@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "archive/component/archiver.h"
-#include "archive/component/exception.h"
+#include "archive/base/exception.h"
 #include "archive/crypt/decrypt_stage.h"
 #include "archive/extract/extract_run.h"
 #include "archive/extract/item_decoder.h"

@@ -4,8 +4,8 @@
 #include <exception>
 #include <memory>
 
-#include "archive/component/exception.h"
-#include "archive/component/path_utils.h"
+#include "archive/base/exception.h"
+#include "archive/base/path_utils.h"
 #include "archive/directory/dir_array.h"
 #include "archive/extract/extract_run.h"
 #include "archive/extract/pending_file.h"

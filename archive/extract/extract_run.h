@@ -10,7 +10,7 @@
 #include <string>
 #include <unordered_set>
 
-#include "archive/component/types.h"
+#include "archive/base/types.h"
 #include "archive/extract/decrypt_ahead.h"
 #include "archive/extract/inflater.h"
 #include "platform/platform.h"

@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "archive/component/archiver.h"
-#include "archive/component/exception.h"
+#include "archive/base/exception.h"
 #include "archive/extract/extract_run.h"
 #include "archive/extract/mask_match.h"
 #include "archive/component/process_lock.h"

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <string>
 
-#include "archive/component/options.h"
-#include "archive/component/types.h"
+#include "archive/base/options.h"
+#include "archive/base/types.h"
 
 class TComponent;
 class TQPDirArray;

@@ -3,7 +3,7 @@
 // the next volumes).
 #include "archive/source/archive_source.h"
 
-#include "archive/component/exception.h"
+#include "archive/base/exception.h"
 #include "archive/format/dir_item.h"
 #include "archive/format/records.h"
 #include "archive/io/file_stream.h"

@@ -10,8 +10,8 @@
 #include <memory>
 #include <string>
 
-#include "archive/component/types.h"
-#include "archive/component/volume_number_info.h"
+#include "archive/base/types.h"
+#include "archive/base/volume_number_info.h"
 #include "archive/directory/dir_manager.h"
 #include "archive/io/stream.h"
 

@@ -4,9 +4,9 @@
 #include <string>
 
 #include "archive/source/archive_source.h"
-#include "archive/component/exception.h"
+#include "archive/base/exception.h"
 #include "archive/io/file_stream.h"
-#include "archive/component/path_utils.h"
+#include "archive/base/path_utils.h"
 #include "archive/format/ascii_fold.h"
 #include "archive/format/records.h"
 #include "platform/platform.h"

@@ -6,7 +6,7 @@
 #include <limits>
 
 #include "app/application.h"
-#include "archive/component/exception.h"
+#include "archive/base/exception.h"
 #include "tests/app/scripted_toolkit.h"
 #include "tests/support/scripted_questions.h"
 

@@ -1,8 +1,8 @@
 // The engine's exception: error codes looked up from native errors and the message rule.
 #include <gtest/gtest.h>
 
-#include "archive/component/component_base.h"
-#include "archive/component/exception.h"
+#include "archive/base/component_base.h"
+#include "archive/base/exception.h"
 
 namespace {
 

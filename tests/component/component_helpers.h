@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/component/exception.h"
+#include "archive/base/exception.h"
 #include "platform/platform.h"
 #include "tests/support/zip_builder.h"
 

@@ -5,7 +5,7 @@
 
 #include <zlib.h>
 
-#include "archive/component/exception.h"
+#include "archive/base/exception.h"
 #include "tests/extract/extract_fixture.h"
 
 #ifndef _WIN32

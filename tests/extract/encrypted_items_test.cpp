@@ -3,7 +3,7 @@
 // OnPassword handlers, skipping, and damaged or tampered encrypted data.
 #include <gtest/gtest.h>
 
-#include "archive/component/exception.h"
+#include "archive/base/exception.h"
 #include "archive/crypt/classic_keys.h"
 #include "tests/extract/extract_fixture.h"
 #include "tests/support/scripted_questions.h"

@@ -2,7 +2,7 @@
 // abort and cancel, and the overwrite modes with their DOS-time comparisons.
 #include <gtest/gtest.h>
 
-#include "archive/component/exception.h"
+#include "archive/base/exception.h"
 #include "tests/extract/extract_fixture.h"
 #include "tests/support/scripted_questions.h"
 

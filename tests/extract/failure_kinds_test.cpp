@@ -4,7 +4,7 @@
 #include <cerrno>
 #include <memory>
 
-#include "archive/component/exception.h"
+#include "archive/base/exception.h"
 #include "archive/io/file_stream.h"
 #include "tests/extract/extract_fixture.h"
 

@@ -5,7 +5,7 @@
 
 #include <functional>
 
-#include "archive/component/exception.h"
+#include "archive/base/exception.h"
 #include "archive/extract/safe_path.h"
 #include "tests/extract/extract_fixture.h"
 

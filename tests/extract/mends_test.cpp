@@ -2,7 +2,7 @@
 // one is complete.
 #include <gtest/gtest.h>
 
-#include "archive/component/exception.h"
+#include "archive/base/exception.h"
 #include "archive/extract/safe_path.h"
 #include "tests/extract/extract_fixture.h"
 

@@ -2,7 +2,7 @@
 // attributes, plain names, long masks; and folders, attributes and times of what is written.
 #include <gtest/gtest.h>
 
-#include "archive/component/exception.h"
+#include "archive/base/exception.h"
 #include "tests/extract/extract_fixture.h"
 
 namespace extract_test {

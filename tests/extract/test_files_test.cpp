@@ -3,7 +3,7 @@
 // would keep their data.
 #include <gtest/gtest.h>
 
-#include "archive/component/exception.h"
+#include "archive/base/exception.h"
 #include "tests/extract/extract_fixture.h"
 
 namespace extract_test {

@@ -1,5 +1,5 @@
 // Path splitting and the removable-drive test.
-#include "archive/component/path_utils.h"
+#include "archive/base/path_utils.h"
 
 #include "platform/platform.h"
 

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "archive/component/component_base.h"
-#include "archive/component/types.h"
+#include "archive/base/component_base.h"
+#include "archive/base/types.h"
 
 // The default search attributes (0x28BF): every item, folders and hidden ones included. A
 // search with other attributes marks items one by one.

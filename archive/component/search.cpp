@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "archive/component/archiver.h"
-#include "archive/component/exception.h"
+#include "archive/base/exception.h"
 #include "archive/extract/mask_match.h"
 #include "archive/format/ascii_fold.h"
 #include "archive/format/item_path.h"

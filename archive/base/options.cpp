@@ -1,5 +1,5 @@
 // Assignment of the option objects and the volume size limits.
-#include "archive/component/options.h"
+#include "archive/base/options.h"
 
 void TQPOptions::Assign(const TPersistent& source) {
   const auto* other = dynamic_cast<const TQPOptions*>(&source);

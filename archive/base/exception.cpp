@@ -1,11 +1,11 @@
 // The engine's error tables and the construction of its exception messages.
-#include "archive/component/exception.h"
+#include "archive/base/exception.h"
 
 #include <array>
 #include <string_view>
 #include <utility>
 
-#include "archive/component/component_base.h"
+#include "archive/base/component_base.h"
 #include "platform/platform.h"
 
 namespace {
