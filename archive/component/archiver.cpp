@@ -98,7 +98,8 @@ void TQPBaseArchiver::SetInMemory(bool value) {
     auto file = TQPFileStream::Create(FileName);
     if (!file) throw EQPException(neCannotCreateFile, this, {FileName});
     stream_->SetPosition(0);
-    file->CopyFrom(*stream_, stream_->Size());
+    const int64_t size = stream_->Size();
+    if (file->CopyFrom(*stream_, size) != size) throw EQPException(neWriteError, this);
     file.reset();
     CloseArchive();
     inMemory_ = false;

@@ -39,7 +39,7 @@ class TQPDirManager {
   void ReadDirectory();
   // Searches the last 65,600 bytes for a valid record with `signature`; fills EndRecord and
   // StoredComment. Returns the record's position in `position` (-1 when not found).
-  bool FindEndRecord(uint32_t signature, int64_t& position);
+  [[nodiscard]] bool FindEndRecord(uint32_t signature, int64_t& position);
   bool HasEndRecord();
 
   TQPStream* ArchiveStream;

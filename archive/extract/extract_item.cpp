@@ -174,7 +174,8 @@ void TQPBaseArchiver::ExtractOneItem(TQPExtractRun& run, int32_t index, std::u16
       file->Handle().SetDosDateTimeAndAttributes(dosTime, attr);
     else
       file->Handle().SetDosDateTime(dosTime);
-    if (Options().FlushBuffers && OnRemovableDrive(run, dest)) file->Flush();
+    // A flush that fails does not fail the item (as for the time and the attributes).
+    if (Options().FlushBuffers && OnRemovableDrive(run, dest)) static_cast<void>(file->Flush());
   }
   file.reset();
 
