@@ -5,6 +5,10 @@
 // the HMAC key and the verification value. The data is AES in counter mode (a little-endian
 // 64-bit counter from 1) and is authenticated by HMAC-SHA1 over the encrypted bytes, of which
 // the first 10 bytes are stored. Key material is wiped when the transform is reset or freed.
+//
+// The published transform, kept as an adapter at the edge: whoever creates one owns it for
+// one item (the tests' archive writer encrypts through it). Extraction does not go through
+// it but through TQPAesDecryptor (item_decryptor.h); both run on the pieces of aes_scheme.h.
 #pragma once
 
 #include <cstddef>

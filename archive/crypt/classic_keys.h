@@ -1,6 +1,7 @@
 // The traditional ZIP encryption: the three-key state, its update, the key-stream byte,
 // in-place decryption and the one-byte password check of the 12-byte encryption header.
-// One ClassicKeys lives for one item; the check leaves it ready for the first data byte.
+// One ClassicKeys lives for one item, owned by its TQPClassicDecryptor (item_decryptor.h);
+// the check leaves it ready for the first data byte.
 #pragma once
 
 #include <cstddef>

@@ -2,7 +2,8 @@
 // item: the engine creates it, sets the mode, initialises it with the password, checks the
 // password against the stored header, runs every block of the item's data through it and
 // finally asks whether the authentication code holds. The sixteen operations keep their
-// fixed order, since derived transforms are written against it.
+// fixed order, since derived transforms are written against it. Extraction decrypts through
+// IQPItemDecryptor (item_decryptor.h) instead; this interface stays for those built on it.
 #pragma once
 
 #include <cstddef>
