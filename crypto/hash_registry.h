@@ -47,9 +47,9 @@ struct HashDescriptor {
 // The registered descriptor whose name equals name (ASCII letters compared case-insensitively,
 // name cut to 19 characters) and whose signature is right and algorithm number equals its
 // slot; null when there is none.
-const HashDescriptor* FindHashByName(std::string_view name);
+[[nodiscard]] const HashDescriptor* FindHashByName(std::string_view name);
 // The descriptor in slot number; null for an empty slot and for numbers above 8.
-const HashDescriptor* FindHashById(int number);
+[[nodiscard]] const HashDescriptor* FindHashById(int number);
 // Fills the registry if that has not happened yet (idempotent, thread-safe). Optional: the
 // lookups call it themselves; the engine may call it at load.
 void RegisterStandardHashes();

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "crypto/byte_order.h"
+#include "crypto/cipher_exception.h"
 #include "crypto/hmac.h"
 #include "crypto/pseudo_random.h"
 
@@ -88,7 +89,9 @@ std::unique_ptr<TPBKDF2> TPBKDF2::CreateWithSalt(const std::string& password, in
 
 std::vector<uint8_t> TPBKDF2::DeriveKey(uint16_t length) const {
   std::vector<uint8_t> key(length);
-  Pbkdf2(FindHashById(kHashAlgorithmSHA1), password_.data(), password_.size(), salt_.data(),
-         salt_.size(), static_cast<uint32_t>(std::max(iterations_, 1)), key.data(), length);
+  // A key of zeros handed on as if derived would be a failure reported as success.
+  if (Pbkdf2(FindHashById(kHashAlgorithmSHA1), password_.data(), password_.size(), salt_.data(), salt_.size(),
+             static_cast<uint32_t>(std::max(iterations_, 1)), key.data(), length) != kPbkdf2Ok)
+    throw ECryptoError("no SHA-1 in the hash registry for the key derivation");
   return key;
 }

@@ -20,7 +20,7 @@ enum : int {
 // salt || i as 4 bytes big-endian), Uj = HMAC(password, Uj-1) up to the iteration count (at
 // least one), T = U1 ^ ... ^ Uc; the blocks concatenated and cut to outputLength. Returns one
 // of the codes above; with SHA-1 it cannot fail.
-int Pbkdf2(const HashDescriptor* hash, const void* password, size_t passwordLength, const void* salt,
+[[nodiscard]] int Pbkdf2(const HashDescriptor* hash, const void* password, size_t passwordLength, const void* salt,
            size_t saltLength, uint32_t iterations, void* output, uint16_t outputLength);
 
 class TPBKDF2 {

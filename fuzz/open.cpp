@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     manager.ReadDirectory(stream);
     int32_t index;
     for (int32_t i = 0; i < manager.Directory.Count(); ++i)
-      manager.Directory.FindName(manager.Directory.ItemRef(i).ItemName, index);
+      static_cast<void>(manager.Directory.FindName(manager.Directory.ItemRef(i).ItemName, index));
   } catch (const EQPException&) {
   }
   return 0;

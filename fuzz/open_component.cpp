@@ -78,7 +78,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     archiver.OpenArchive(kOpenModeReadOnlyDenyNone);
     int32_t index;
     for (int32_t i = 0; i < archiver.ItemCount(); ++i)
-      archiver.DirManager()->Directory.FindName(archiver.DirManager()->Directory.ItemRef(i).ItemName, index);
+      static_cast<void>(
+          archiver.DirManager()->Directory.FindName(archiver.DirManager()->Directory.ItemRef(i).ItemName, index));
   } catch (const EQPException&) {
   }
   archiver.CloseArchive();

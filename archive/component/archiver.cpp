@@ -98,7 +98,8 @@ void TQPBaseArchiver::SetInMemory(bool value) {
     if (!file) throw EQPException(neCannotCreateFile, this, {FileName});
     TQPStream& memory = *source_->Stream();
     memory.SetPosition(0);
-    file->CopyFrom(memory, memory.Size());
+    const int64_t size = memory.Size();
+    if (file->CopyFrom(memory, size) != size) throw EQPException(neWriteError, this);
     file.reset();
     CloseArchive();
     inMemory_ = false;

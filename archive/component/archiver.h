@@ -25,7 +25,7 @@
 
 class TQPExtractRun;
 struct TQPDecodeResult;
-class TItemDecryptStage;
+class IQPItemDecryptor;
 
 using TQPStringList = std::vector<std::u16string>;
 
@@ -195,7 +195,8 @@ class TQPBaseArchiver : public TComponent, protected IQPVolumeHost, protected IQ
   TQPDecodeResult DecodeItemData(TQPStream& archive, TQPStream& destination, TDirItem& item, TQPExtractRun* run);
   // The password loop (password_loop.cpp): true once a password opens the item's encryption
   // `header`, false when the item is to be skipped. Never raises for a wrong password.
-  bool OpenWithPassword(TItemDecryptStage& stage, std::span<const uint8_t> header, const std::u16string& storedName);
+  [[nodiscard]] bool OpenWithPassword(IQPItemDecryptor& decryptor, std::span<const uint8_t> header,
+                                      const std::u16string& storedName);
 
   // ----- state -----
   std::u16string rememberedCurrentDir_;

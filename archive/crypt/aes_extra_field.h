@@ -19,7 +19,7 @@ struct TAesExtraField {
 };
 
 // The field's data (without its 4-byte id and size); none when fewer than 7 bytes are given.
-std::optional<TAesExtraField> ParseAesExtraField(const uint8_t* data, size_t size);
+[[nodiscard]] std::optional<TAesExtraField> ParseAesExtraField(const uint8_t* data, size_t size);
 
 // The scheme a strength byte selects: caAES_128 .. caAES_256 for 1 .. 3, none for any other
 // value (the item then stays on the traditional scheme).

@@ -14,10 +14,6 @@ namespace {
 
 using qp_crypto_detail::SecureZero;
 
-// Authenticating and decrypting are interleaved in pieces that stay in the first-level cache,
-// so a large block is walked through memory once rather than twice.
-constexpr size_t kInterleavePiece = 16 * 1024;
-
 void Wipe(std::vector<uint8_t>& buffer) {
   if (!buffer.empty()) SecureZero(buffer.data(), buffer.size());
   buffer.clear();
@@ -28,27 +24,7 @@ void Wipe(std::string& text) {
   text.clear();
 }
 
-// Compares without an early exit, so the time taken says nothing of where a code differs.
-bool SameBytes(const uint8_t* a, const uint8_t* b, size_t n) {
-  uint8_t difference = 0;
-  for (size_t i = 0; i < n; ++i) difference |= static_cast<uint8_t>(a[i] ^ b[i]);
-  return difference == 0;
-}
-
 }  // namespace
-
-int AesKeyBits(TQPCryptoAlgorithm algorithm) {
-  switch (algorithm) {
-    case caAES_128:
-      return 128;
-    case caAES_192:
-      return 192;
-    case caAES_256:
-      return 256;
-    default:
-      return 0;
-  }
-}
 
 TAESCryptoTransform::TAESCryptoTransform(int keyBits, uint16_t actualMethod, uint16_t vendorVersion)
     : hash_(FindHashByName("SHA1")),
@@ -56,8 +32,7 @@ TAESCryptoTransform::TAESCryptoTransform(int keyBits, uint16_t actualMethod, uin
       vendorVersion_(vendorVersion),
       actualMethod_(actualMethod),
       keyBits_(keyBits) {
-  if (keyBits != 128 && keyBits != 192 && keyBits != 256)
-    throw ECryptoError("AES key length must be 128, 192 or 256 bits");
+  RequireAesKeyBits(keyBits);
 }
 
 TAESCryptoTransform::~TAESCryptoTransform() { Reset(); }
@@ -111,8 +86,7 @@ void TAESCryptoTransform::DeriveKeys() {
   macFinished_ = false;
   if (cipher_) cipher_->Wipe();
   // A new cipher object starts with a zero counter and an empty key-stream block.
-  cipher_ = std::make_unique<TCipher_Rijndael>(encryptionKey_.data(), static_cast<int>(encryptionKey_.size()));
-  cipher_->SetMode(cmCounterMode);
+  cipher_ = NewAesCounterCipher(encryptionKey_.data(), encryptionKey_.size());
 }
 
 void TAESCryptoTransform::RequireKeys() const {
@@ -125,7 +99,7 @@ bool TAESCryptoTransform::CheckPassword(const std::string& password, const TDirI
   auto generator =
       TPBKDF2::CreateWithSalt(password, kAesIterations, static_cast<int>(salt_.size()), salt_.data());
   std::vector<uint8_t> scratch = generator->DeriveKey(length);
-  const bool right = SameBytes(scratch.data() + length - kAesVerifierSize, verifier_.data(), kAesVerifierSize);
+  const bool right = SameBytesInConstantTime(scratch.data() + length - kAesVerifierSize, verifier_.data(), kAesVerifierSize);
   Wipe(scratch);
   return right;
 }
@@ -142,18 +116,7 @@ void TAESCryptoTransform::EncryptBuffer(const uint8_t* buffer, size_t offset, ui
 
 void TAESCryptoTransform::Run(const uint8_t* source, uint8_t* target, size_t count, TQPTransformMode direction) {
   RequireKeys();
-  for (size_t done = 0; done < count;) {
-    const size_t n = std::min(kInterleavePiece, count - done);
-    // The code covers the ciphertext: the input when decrypting, the output when encrypting.
-    if (direction == tmDecryption) {
-      HmacUpdate(hmac_, source + done, n);
-      cipher_->DecryptData(source + done, target + done, n);
-    } else {
-      cipher_->EncryptData(source + done, target + done, n);
-      HmacUpdate(hmac_, target + done, n);
-    }
-    done += n;
-  }
+  AesCounterModeWithCode(*cipher_, hmac_, source, target, count, direction == tmDecryption);
 }
 
 std::vector<uint8_t> TAESCryptoTransform::GetEncryptionHeader() {
@@ -203,7 +166,7 @@ void TAESCryptoTransform::SetAuthenticationCode(std::span<const uint8_t> code) {
 
 bool TAESCryptoTransform::AuthenticationFailed(const TDirItem&, uint32_t) {
   const std::vector<uint8_t> computed = FinishAuthenticationCode();
-  return authCode_.size() != computed.size() || !SameBytes(computed.data(), authCode_.data(), computed.size());
+  return authCode_.size() != computed.size() || !SameBytesInConstantTime(computed.data(), authCode_.data(), computed.size());
 }
 
 TExtraBlock TAESCryptoTransform::GetExtraField() {

@@ -5,6 +5,10 @@
 // the HMAC key and the verification value. The data is AES in counter mode (a little-endian
 // 64-bit counter from 1) and is authenticated by HMAC-SHA1 over the encrypted bytes, of which
 // the first 10 bytes are stored. Key material is wiped when the transform is reset or freed.
+//
+// The published transform, kept as an adapter at the edge: whoever creates one owns it for
+// one item (the tests' archive writer encrypts through it). Extraction does not go through
+// it but through TQPAesDecryptor (item_decryptor.h); both run on the pieces of aes_scheme.h.
 #pragma once
 
 #include <cstddef>
@@ -14,18 +18,11 @@
 #include <string>
 #include <vector>
 
+#include "archive/crypt/aes_scheme.h"
 #include "archive/crypt/crypto_transform.h"
 #include "archive/base/types.h"
 #include "crypto/hmac.h"
 #include "crypto/rijndael.h"
-
-constexpr int kAesIterations = 1000;
-constexpr int kAesVerifierSize = 2;
-constexpr int kAesAuthCodeSize = 10;
-constexpr uint16_t kAesVendorVersion = 2;
-
-// 128, 192 or 256 for the AES schemes; 0 for caPkzipClassic.
-int AesKeyBits(TQPCryptoAlgorithm algorithm);
 
 class TAESCryptoTransform : public TQPCryptoTransform {
  public:
@@ -38,7 +35,7 @@ class TAESCryptoTransform : public TQPCryptoTransform {
   void Initialize(const std::string& password) override;
   // Derives from the password and the stored salt into scratch memory and compares the
   // verification value only.
-  bool CheckPassword(const std::string& password, const TDirItem& item) override;
+  [[nodiscard]] bool CheckPassword(const std::string& password, const TDirItem& item) override;
   std::vector<uint8_t> GetEncryptionKey() override { return encryptionKey_; }
   std::string GetPassword() override { return password_; }
   void Reset() override;
@@ -56,7 +53,7 @@ class TAESCryptoTransform : public TQPCryptoTransform {
   void ReadAuthenticationCode(TQPStream& stream) override;
   int GetAuthenticationCodeSize() override { return static_cast<int>(authCodeSize_); }
   // `item` and `crc` play no part: the code stands in for the CRC-32.
-  bool AuthenticationFailed(const TDirItem& item, uint32_t crc) override;
+  [[nodiscard]] bool AuthenticationFailed(const TDirItem& item, uint32_t crc) override;
   TExtraBlock GetExtraField() override;
 
   // The header and the stored code from bytes already read: the stream operations above

@@ -1,6 +1,7 @@
 // The traditional ZIP encryption: the three-key state, its update, the key-stream byte,
 // in-place decryption and the one-byte password check of the 12-byte encryption header.
-// One ClassicKeys lives for one item; the check leaves it ready for the first data byte.
+// One ClassicKeys lives for one item, owned by its TQPClassicDecryptor (item_decryptor.h);
+// the check leaves it ready for the first data byte.
 #pragma once
 
 #include <cstddef>
@@ -36,8 +37,8 @@ uint8_t ClassicCheckByte(uint32_t localCrc, uint16_t localTime, uint16_t localFl
 // Makes the keys from the password, decrypts the 12 header bytes with them (so the keys
 // advance over the header) and compares decrypted byte 11 with the check byte. An empty
 // password counts as wrong without being tried. `header` must hold exactly 12 bytes.
-bool CheckClassicPassword(std::span<const uint8_t> header, std::string_view password, ClassicKeys& keys,
+[[nodiscard]] bool CheckClassicPassword(std::span<const uint8_t> header, std::string_view password, ClassicKeys& keys,
                           uint32_t localCrc, uint16_t localTime, uint16_t localFlags);
 // The same, reading the 12 header bytes from the stream (EStreamError when it has fewer).
-bool CheckClassicPassword(TQPStream& stream, std::string_view password, ClassicKeys& keys, uint32_t localCrc,
+[[nodiscard]] bool CheckClassicPassword(TQPStream& stream, std::string_view password, ClassicKeys& keys, uint32_t localCrc,
                           uint16_t localTime, uint16_t localFlags);

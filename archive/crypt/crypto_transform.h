@@ -2,7 +2,8 @@
 // item: the engine creates it, sets the mode, initialises it with the password, checks the
 // password against the stored header, runs every block of the item's data through it and
 // finally asks whether the authentication code holds. The sixteen operations keep their
-// fixed order, since derived transforms are written against it.
+// fixed order, since derived transforms are written against it. Extraction decrypts through
+// IQPItemDecryptor (item_decryptor.h) instead; this interface stays for those built on it.
 #pragma once
 
 #include <cstddef>
@@ -28,7 +29,7 @@ class TQPCryptoTransform {
   // Stores the password and derives the keys.
   virtual void Initialize(const std::string& password) = 0;
   // True when the password fits the stored header; changes no state.
-  virtual bool CheckPassword(const std::string& password, const TDirItem& item) = 0;
+  [[nodiscard]] virtual bool CheckPassword(const std::string& password, const TDirItem& item) = 0;
   // A copy of the data key; the caller wipes it.
   virtual std::vector<uint8_t> GetEncryptionKey() = 0;
   virtual std::string GetPassword() = 0;
@@ -53,7 +54,7 @@ class TQPCryptoTransform {
   virtual int GetAuthenticationCodeSize() = 0;
   // True when the data read does not authenticate; `crc` is the CRC-32 of the output, for
   // schemes that check that instead.
-  virtual bool AuthenticationFailed(const TDirItem& item, uint32_t crc) = 0;
+  [[nodiscard]] virtual bool AuthenticationFailed(const TDirItem& item, uint32_t crc) = 0;
   // The extra field that records this transform in an item's headers.
   virtual TExtraBlock GetExtraField() = 0;
 

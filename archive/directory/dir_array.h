@@ -27,7 +27,7 @@ class TQPDirArray {
 
   void ClearTags();
   // The highest index whose folded name equals fold(name), or -1.
-  bool FindName(std::u16string_view name, int32_t& index);
+  [[nodiscard]] bool FindName(std::u16string_view name, int32_t& index);
   // Names item i, keeping the names list in step; native error 59 when it is not.
   void SetEntryName(int32_t i, const std::u16string& name);
 

@@ -73,7 +73,7 @@ bool TQPDirManager::FindEndRecordHere(uint32_t signature, int64_t& position) {
     const int64_t p = windowStart + static_cast<int64_t>(at);
     if (windowSize - at < TEndOfCentralDir::kSize) continue;
     TEndOfCentralDir record;
-    record.Parse(window.data() + at);
+    record.Parse(std::span(window).subspan(at).first<TEndOfCentralDir::kSize>());
     const uint64_t recordEnd = static_cast<uint64_t>(p) + TEndOfCentralDir::kSize;
     if (record.StartDisk > record.DiskNumber) continue;
     if (record.EntriesOnDisk > record.TotalEntries) continue;

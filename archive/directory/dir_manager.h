@@ -39,12 +39,12 @@ class TQPDirManager {
   void ReadDirectory(TQPStream& stream);
   // Searches the last 65,600 bytes for a valid record with `signature`; fills EndRecord and
   // StoredComment. Returns the record's position in `position` (-1 when not found).
-  bool FindEndRecord(TQPStream& stream, uint32_t signature, int64_t& position);
+  [[nodiscard]] bool FindEndRecord(TQPStream& stream, uint32_t signature, int64_t& position);
   // Whether `stream` ends in an end record; always true when `tolerant` (a missing directory
   // is then rebuilt), so only the volume probes, which must know, pass false.
-  bool HasEndRecord(TQPStream& stream, bool tolerant);
+  [[nodiscard]] bool HasEndRecord(TQPStream& stream, bool tolerant);
   // The ZIP64 locator in front of the end record at `endPosition`, when there is one.
-  bool ReadZip64Locator(TQPStream& stream, int64_t endPosition, TZip64Locator& locator);
+  [[nodiscard]] bool ReadZip64Locator(TQPStream& stream, int64_t endPosition, TZip64Locator& locator);
 
   TQPDirManagerOwner* OwnerComponent;
   TQPDirArray Directory;

@@ -10,10 +10,9 @@
 
 #include "archive/component/archiver.h"
 #include "archive/base/exception.h"
-#include "archive/crypt/decrypt_stage.h"
+#include "archive/crypt/item_decryptor.h"
 #include "archive/extract/extract_run.h"
 #include "archive/extract/item_decoder.h"
-#include "archive/extract/item_decryption.h"
 #include "archive/format/records.h"
 
 namespace {
@@ -153,8 +152,7 @@ TQPDecodeResult TQPBaseArchiver::DecodeItemData(TQPStream& archive, TQPStream& d
   TQPVolumeSource source(*source_);
   // The item's decryption state lives in this frame, so it is released (and its keys wiped)
   // on every way out, exceptions included.
-  const std::unique_ptr<TItemDecryptStage> crypt =
-      TItemDecryptStage::Create(ItemCryptoInfoOf(item, local), password_);
+  const std::unique_ptr<IQPItemDecryptor> crypt = IQPItemDecryptor::Create(ItemCryptoInfoOf(item, local));
   if (crypt) {
     const std::optional<uint64_t> payload = crypt->PayloadSize(job.CompressedSize);
     if (!payload) return {TQPDecodeStatus::Damaged, 0};  // too short for its own encryption header
@@ -178,9 +176,5 @@ TQPDecodeResult TQPBaseArchiver::DecodeItemData(TQPStream& archive, TQPStream& d
   std::unique_ptr<TQPDecryptAhead> ownAhead;
   TQPDecryptAhead& decryptAhead = run ? run->DecryptAhead : *(ownAhead = std::make_unique<TQPDecryptAhead>());
   TQPComponentSink sink(*this, destination, run, item);
-  TQPNoDecryption plain;
-  std::optional<TQPItemDecryption> decrypting;
-  if (crypt) decrypting.emplace(*crypt, source);
-  IQPDecryptStage& decrypt = decrypting ? static_cast<IQPDecryptStage&>(*decrypting) : plain;
-  return TQPItemDecoder(inflater, &decryptAhead).Decode(job, source, decrypt, sink);
+  return TQPItemDecoder(inflater, &decryptAhead).Decode(job, source, crypt.get(), sink);
 }

@@ -20,14 +20,14 @@ uint8_t* TQPDecryptAhead::Spare() {
   return spare_.get();
 }
 
-void TQPDecryptAhead::Start(IQPDecryptStage& stage, uint8_t* data, size_t count) {
+void TQPDecryptAhead::Start(IQPItemDecryptor& decryptor, uint8_t* data, size_t count) {
   Wait();
   if (!worker_.Running() &&
       !worker_.Start([](void* self) { static_cast<TQPDecryptAhead*>(self)->WorkerLoop(); }, this)) {
     // No second thread to be had: decrypt here, and let Wait pass on a failure as it would
     // one raised on the worker.
     try {
-      stage.Transform(data, count);
+      decryptor.DecryptInPlace({data, count});
     } catch (...) {
       failure_ = std::current_exception();
     }
@@ -35,7 +35,7 @@ void TQPDecryptAhead::Start(IQPDecryptStage& stage, uint8_t* data, size_t count)
   }
   {
     std::lock_guard<qp::platform::Mutex> lock(mutex_);
-    stage_ = &stage;
+    decryptor_ = &decryptor;
     data_ = data;
     count_ = count;
     pending_ = true;
@@ -54,13 +54,13 @@ void TQPDecryptAhead::WorkerLoop() {
   for (;;) {
     changed_.Wait(lock, [this] { return quit_ || pending_; });
     if (quit_) return;
-    IQPDecryptStage* stage = stage_;
+    IQPItemDecryptor* decryptor = decryptor_;
     uint8_t* data = data_;
     const size_t count = count_;
     lock.unlock();
     std::exception_ptr failure;
     try {
-      stage->Transform(data, count);
+      decryptor->DecryptInPlace({data, count});
     } catch (...) {
       failure = std::current_exception();
     }

@@ -2,7 +2,8 @@
 // inflates and writes the current one. The traditional cipher works byte by byte, each byte
 // depending on the one before, so it cannot be made faster itself; running it beside
 // inflating hides it instead. Only the decryption runs on the worker: reading, events and
-// questions stay on the caller's thread. Kept for every item of a run, like the inflater.
+// questions stay on the caller's thread. Owned by the run (or by one decoding outside a run)
+// and kept for every item, like the inflater; the item decoder borrows it for one item.
 #pragma once
 
 #include <cstddef>
@@ -11,7 +12,7 @@
 #include <memory>
 #include <mutex>
 
-#include "archive/extract/decrypt_stage.h"
+#include "archive/crypt/item_decryptor.h"
 #include "platform/threads.h"
 
 class TQPDecryptAhead {
@@ -23,9 +24,9 @@ class TQPDecryptAhead {
 
   // A second input buffer of the inflater's size (kInputBlock + 2), for the block ahead.
   uint8_t* Spare();
-  // Starts decrypting `count` bytes at `data` in place through `stage`. The bytes and the
-  // stage belong to the worker until Wait returns.
-  void Start(IQPDecryptStage& stage, uint8_t* data, size_t count);
+  // Starts decrypting `count` bytes at `data` in place through `decryptor`. The bytes and the
+  // decryptor are borrowed by the worker until Wait returns.
+  void Start(IQPItemDecryptor& decryptor, uint8_t* data, size_t count);
   // Until the work started last is done; passes on what it raised. Returns at once when
   // nothing was started.
   void Wait();
@@ -38,7 +39,7 @@ class TQPDecryptAhead {
   // Guarded by mutex_.
   qp::platform::Mutex mutex_;
   qp::platform::Condition changed_;
-  IQPDecryptStage* stage_ = nullptr;
+  IQPItemDecryptor* decryptor_ = nullptr;
   uint8_t* data_ = nullptr;
   size_t count_ = 0;
   bool pending_ = false;  // work handed over and not yet done

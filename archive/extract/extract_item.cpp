@@ -161,9 +161,11 @@ void TQPExtractRun::ExtractOneItem(int32_t index, const std::u16string& base) {
   // this frame), and a file it was to replace stays as it was.
   if (!host_.DecodeItemInto(index, pending->Stream(), this) || Cancel) return;
   const TQPOptions& options = host_.RunOptions();
-  pending->Finish(DosDateTimeOf(item), options.SetAttributes ? &attr : nullptr,
-                  options.FlushBuffers && OnRemovableDrive(dest));
   int systemError = 0;
+  // Data that a removable drive did not take in full is not there, whatever the writes said.
+  if (!pending->Finish(DosDateTimeOf(item), options.SetAttributes ? &attr : nullptr,
+                       options.FlushBuffers && OnRemovableDrive(dest), systemError))
+    throw EQPException(neWriteError, host_.RunComponent(), {}, systemError);
   if (!pending->Commit(systemError))
     throw EQPException(neCannotCreateFile, host_.RunComponent(), {dest}).WithSystemError(systemError);
 }

@@ -39,7 +39,7 @@ class TQPInflater {
   uint8_t* Input() { return input_.get(); }
 
   // Per item: a fresh inflate stream. False when zlib refuses to initialise.
-  bool Begin();
+  [[nodiscard]] bool Begin();
   // Stops any work ahead and releases the stream; safe to call when not begun.
   void End();
 

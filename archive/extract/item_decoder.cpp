@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "archive/crypt/item_decryptor.h"
 #include "archive/extract/decrypt_ahead.h"
 #include "archive/extract/inflater.h"
 #include "archive/format/crc32.h"
@@ -23,9 +24,21 @@ bool CanInflateAhead() {
   return multiCore;
 }
 
+// After the last block: a plain item is proven by its CRC-32; an encrypted one by what its
+// scheme stores right behind the data (possibly on the next volume; an archive that ends
+// before it cannot prove the item) and, where the scheme relies on it, the CRC-32.
+bool Proven(IQPItemDecryptor* decrypt, IQPBlockSource& source, uint32_t crc, uint32_t storedCrc) {
+  if (!decrypt) return crc == storedCrc;
+  uint8_t trailer[IQPItemDecryptor::kMaxTrailerSize];
+  const size_t size = std::min(decrypt->TrailerSize(), sizeof trailer);
+  if (size > 0 && !source.ReadBlock(trailer, size)) return false;
+  if (!decrypt->Verify({trailer, size})) return false;
+  return !decrypt->ComparesCrc() || crc == storedCrc;
+}
+
 }  // namespace
 
-TQPDecodeResult TQPItemDecoder::Decode(const TQPDecodeJob& job, IQPBlockSource& source, IQPDecryptStage& decrypt,
+TQPDecodeResult TQPItemDecoder::Decode(const TQPDecodeJob& job, IQPBlockSource& source, IQPItemDecryptor* decrypt,
                                        IQPDecodeSink& sink) {
   try {
     return {Run(job, source, decrypt, sink), 0};
@@ -34,7 +47,7 @@ TQPDecodeResult TQPItemDecoder::Decode(const TQPDecodeJob& job, IQPBlockSource& 
   }
 }
 
-TQPDecodeStatus TQPItemDecoder::Run(const TQPDecodeJob& job, IQPBlockSource& source, IQPDecryptStage& decrypt,
+TQPDecodeStatus TQPItemDecoder::Run(const TQPDecodeJob& job, IQPBlockSource& source, IQPItemDecryptor* decrypt,
                                     IQPDecodeSink& sink) {
   TQPInflater& z = inflater_;
   if (!z.Begin()) return TQPDecodeStatus::Damaged;
@@ -46,8 +59,8 @@ TQPDecodeStatus TQPItemDecoder::Run(const TQPDecodeJob& job, IQPBlockSource& sou
   const bool ahead = job.Deflated && job.UncompressedSize > kAheadThreshold && CanInflateAhead();
   // With more than one block to decrypt, the next block is read and decrypted on the second
   // core while this one is inflated, alternating between two input buffers. Whatever way
-  // the loop is left, the worker is done with the buffers and the stage before they go.
-  TQPDecryptAhead* pipe = decryptAhead_ != nullptr && decrypt.Active() &&
+  // the loop is left, the worker is done with the buffers and the decryptor before they go.
+  TQPDecryptAhead* pipe = decryptAhead_ != nullptr && decrypt != nullptr &&
                                   job.CompressedSize > TQPInflater::kInputBlock && CanInflateAhead()
                               ? decryptAhead_
                               : nullptr;
@@ -78,7 +91,7 @@ TQPDecodeStatus TQPItemDecoder::Run(const TQPDecodeJob& job, IQPBlockSource& sou
   if (pipe && job.CompressedSize > 0) {
     const auto [data, n] = blockAt(0, 0);
     if (!source.ReadBlock(data, n)) return TQPDecodeStatus::Truncated;
-    pipe->Start(decrypt, data, n);
+    pipe->Start(*decrypt, data, n);
   }
   while (consumed < job.CompressedSize) {
     auto [block, n] = blockAt(consumed, slot);
@@ -89,13 +102,13 @@ TQPDecodeStatus TQPItemDecoder::Run(const TQPDecodeJob& job, IQPBlockSource& sou
       if (following < job.CompressedSize) {
         const auto [data, count] = blockAt(following, 1 - slot);
         if (source.ReadBlock(data, count))
-          pipe->Start(decrypt, data, count);
+          pipe->Start(*decrypt, data, count);
         else
           nextMissing = true;  // reported once this block's output is written, as without the pipe
       }
     } else {
       if (!source.ReadBlock(block, n)) return TQPDecodeStatus::Truncated;
-      decrypt.Transform(block, n);
+      if (decrypt) decrypt->DecryptInPlace({block, n});
     }
 
     TQPDecodeStatus status;
@@ -119,7 +132,7 @@ TQPDecodeStatus TQPItemDecoder::Run(const TQPDecodeJob& job, IQPBlockSource& sou
 
   if (totals.produced != job.UncompressedSize) return TQPDecodeStatus::Damaged;
   if (!job.CheckIntegrity) return TQPDecodeStatus::Done;
-  return decrypt.Finish(~totals.crc, job.StoredCrc) ? TQPDecodeStatus::Done : TQPDecodeStatus::CheckFailed;
+  return Proven(decrypt, source, ~totals.crc, job.StoredCrc) ? TQPDecodeStatus::Done : TQPDecodeStatus::CheckFailed;
 }
 
 TQPDecodeStatus TQPItemDecoder::InflateBlock(const TQPDecodeJob& job, const uint8_t* block, size_t length,

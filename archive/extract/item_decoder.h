@@ -1,15 +1,17 @@
 // TQPItemDecoder: decodes the data of one item, block by block. A block passes through the
-// stages in this order: read (across volumes, by the source), decrypt (the decryption stage),
-// inflate or copy, and then, for each piece of output, write (to the sink), CRC-32 and the
-// count of produced bytes. After the last block come the size check and the integrity check.
-// The decoder knows no component: the events and questions live behind the source and sink.
+// stages in this order: read (across volumes, by the source), decrypt (the item's decryptor,
+// for an encrypted item), inflate or copy, and then, for each piece of output, write (to the
+// sink), CRC-32 and the count of produced bytes. After the last block come the size check and
+// the integrity check. The decoder knows no component: the events and questions live behind
+// the source and sink. It owns nothing of an item: source, decryptor and sink are borrowed
+// for one Decode; the inflater and the decrypt-ahead worker are borrowed from the run.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
-#include "archive/extract/decrypt_stage.h"
 
+class IQPItemDecryptor;
 class TQPInflater;
 class TQPDecryptAhead;
 
@@ -19,7 +21,7 @@ class IQPBlockSource {
   virtual ~IQPBlockSource() = default;
   // Fills `buffer` with exactly `count` bytes; false when the archive ends first. A read
   // error of the archive raises EStreamIOError.
-  virtual bool ReadBlock(uint8_t* buffer, size_t count) = 0;
+  [[nodiscard]] virtual bool ReadBlock(uint8_t* buffer, size_t count) = 0;
 };
 
 // Where the decoded bytes go, and who hears of the progress.
@@ -28,9 +30,9 @@ class IQPDecodeSink {
   virtual ~IQPDecodeSink() = default;
   // Writes all `count` bytes; false when the user chose to stop (a full disk). A write error
   // that is not a full disk raises EStreamIOError.
-  virtual bool Write(const uint8_t* data, size_t count) = 0;
+  [[nodiscard]] virtual bool Write(const uint8_t* data, size_t count) = 0;
   // `processed` bytes of the item are done; false when the user cancelled.
-  virtual bool Progress(uint64_t processed) = 0;
+  [[nodiscard]] virtual bool Progress(uint64_t processed) = 0;
 };
 
 // What the directory says about the data of one item.
@@ -42,18 +44,18 @@ struct TQPDecodeJob {
   uint32_t StoredCrc = 0;
 };
 
-enum class TQPDecodeStatus {
+enum class [[nodiscard]] TQPDecodeStatus {
   Done,         // decoded, size and integrity check passed
   Cancelled,    // the user stopped (progress Cancel or a full disk); nothing failed
   Truncated,    // the archive ended before the item's data did
   Damaged,      // inflate failed, or the output did not have the stored size
-  CheckFailed,  // the CRC-32 (or the decryption stage's check) did not match
+  CheckFailed,  // the CRC-32 (or the decryptor's own proof) did not match
   ReadFailed,   // the archive could not be read (SystemError holds the cause)
   WriteFailed,  // the destination could not be written, other than a full disk
   Skipped,      // not decoded at all: no password opened the encrypted item (the caller's verdict)
 };
 
-struct TQPDecodeResult {
+struct [[nodiscard]] TQPDecodeResult {
   TQPDecodeStatus Status = TQPDecodeStatus::Done;
   int SystemError = 0;  // the platform's error code for ReadFailed and WriteFailed
 };
@@ -65,8 +67,11 @@ class TQPItemDecoder {
   explicit TQPItemDecoder(TQPInflater& inflater, TQPDecryptAhead* decryptAhead = nullptr)
       : inflater_(inflater), decryptAhead_(decryptAhead) {}
 
-  TQPDecodeResult Decode(const TQPDecodeJob& job, IQPBlockSource& source, IQPDecryptStage& decrypt,
-                         IQPDecodeSink& sink);
+  // `decrypt` is null for an item that is not encrypted; otherwise it has accepted a password,
+  // and the bytes its scheme stores behind the data are read from `source` after the last
+  // block.
+  [[nodiscard]] TQPDecodeResult Decode(const TQPDecodeJob& job, IQPBlockSource& source, IQPItemDecryptor* decrypt,
+                                       IQPDecodeSink& sink);
 
  private:
   // The running totals of one item: what was written, counted only once it was written.
@@ -75,7 +80,7 @@ class TQPItemDecoder {
     uint64_t produced = 0;
   };
 
-  TQPDecodeStatus Run(const TQPDecodeJob& job, IQPBlockSource& source, IQPDecryptStage& decrypt,
+  TQPDecodeStatus Run(const TQPDecodeJob& job, IQPBlockSource& source, IQPItemDecryptor* decrypt,
                       IQPDecodeSink& sink);
   TQPDecodeStatus InflateBlock(const TQPDecodeJob& job, const uint8_t* block, size_t length, uint64_t consumed,
                                bool ahead, IQPDecodeSink& sink, Totals& totals);

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "archive/component/archiver.h"
-#include "archive/crypt/decrypt_stage.h"
+#include "archive/crypt/item_decryptor.h"
 #include "crypto/byte_order.h"
 
 namespace {
@@ -33,11 +33,11 @@ class FailedPasswords {
 
 }  // namespace
 
-bool TQPBaseArchiver::OpenWithPassword(TItemDecryptStage& stage, std::span<const uint8_t> header,
+bool TQPBaseArchiver::OpenWithPassword(IQPItemDecryptor& decryptor, std::span<const uint8_t> header,
                                        const std::u16string& storedName) {
   FailedPasswords failed;
   for (;;) {
-    if (stage.CheckPassword(header, password_)) return true;
+    if (decryptor.CheckPassword(header, password_)) return true;
     failed.Add(password_);
     bool skip = false;
     DoOnPassword(storedName, password_, skip);

@@ -62,12 +62,16 @@ TQPPendingFile::~TQPPendingFile() {
   pf::DeleteFile(target_);
 }
 
-void TQPPendingFile::Finish(uint32_t dosDateTime, const uint32_t* attributes, bool flush) {
+bool TQPPendingFile::Finish(uint32_t dosDateTime, const uint32_t* attributes, bool flush, int& systemError) {
   if (attributes)
     file_->Handle().SetDosDateTimeAndAttributes(dosDateTime, *attributes);
   else
     file_->Handle().SetDosDateTime(dosDateTime);
-  if (flush) file_->Flush();
+  if (flush && !file_->Flush()) {
+    systemError = file_->Handle().LastError();
+    return false;
+  }
+  return true;
 }
 
 bool TQPPendingFile::Commit(int& systemError) {

@@ -24,8 +24,9 @@ class TQPPendingFile {
 
   TQPFileStream& Stream() { return *file_; }
   // The complete item: time and attributes through the open handle (looking the name up
-  // again would cost a call per file), then a flush when asked.
-  void Finish(uint32_t dosDateTime, const uint32_t* attributes, bool flush);
+  // again would cost a call per file), then a flush when asked. False, with the system's
+  // cause in `systemError`, when the flush fails; the time and attributes are best effort.
+  [[nodiscard]] bool Finish(uint32_t dosDateTime, const uint32_t* attributes, bool flush, int& systemError);
   // Closes the file and puts it in the destination's place. False, with the system's cause
   // in `systemError`, when an existing file cannot be replaced (the pending one is removed).
   [[nodiscard]] bool Commit(int& systemError);

@@ -29,7 +29,7 @@ std::u16string DecodeRebuiltName(std::string_view bytes, bool applyOem);
 // the name in UTF-8. Gives the name only when the version is 1, the CRC matches the name
 // bytes it was written for (a renamed item keeps a stale field) and the text is non-empty,
 // valid UTF-8.
-bool ParseUnicodePathField(const uint8_t* data, size_t size, std::string_view storedName,
+[[nodiscard]] bool ParseUnicodePathField(const uint8_t* data, size_t size, std::string_view storedName,
                            std::u16string& name);
 
 // The Unicode name extra field: "NUCX", a count of UTF-16 units, then the UTF-16LE name.
@@ -37,7 +37,7 @@ class TUnicodeExtendedInfo {
  public:
   // Parses the field's data; false when the signature does not match. A count of 0 gives an
   // empty name; a count larger than the data holds gives the code units present.
-  bool Parse(const uint8_t* data, size_t size);
+  [[nodiscard]] bool Parse(const uint8_t* data, size_t size);
 
   uint32_t Signature = 0;
   std::u16string Name;

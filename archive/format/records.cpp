@@ -3,7 +3,8 @@
 
 #include "archive/format/little_endian.h"
 
-void TLocalFileHeader::Parse(const uint8_t* p) {
+void TLocalFileHeader::Parse(std::span<const uint8_t, kSize> bytes) {
+  const uint8_t* p = bytes.data();
   Signature = GetLE<uint32_t>(p);
   VersionNeeded = GetLE<uint16_t>(p + 4);
   Flags = GetLE<uint16_t>(p + 6);
@@ -17,14 +18,16 @@ void TLocalFileHeader::Parse(const uint8_t* p) {
   ExtraLength = GetLE<uint16_t>(p + 28);
 }
 
-void TDataDescriptor::Parse(const uint8_t* p) {
+void TDataDescriptor::Parse(std::span<const uint8_t, kSize> bytes) {
+  const uint8_t* p = bytes.data();
   Signature = GetLE<uint32_t>(p);
   Crc32 = GetLE<uint32_t>(p + 4);
   CompressedSize = GetLE<uint32_t>(p + 8);
   UncompressedSize = GetLE<uint32_t>(p + 12);
 }
 
-void TCentralDirHeader::Parse(const uint8_t* p) {
+void TCentralDirHeader::Parse(std::span<const uint8_t, kSize> bytes) {
+  const uint8_t* p = bytes.data();
   Signature = GetLE<uint32_t>(p);
   VersionMadeBy = GetLE<uint16_t>(p + 4);
   VersionNeeded = GetLE<uint16_t>(p + 6);
@@ -44,7 +47,8 @@ void TCentralDirHeader::Parse(const uint8_t* p) {
   LocalHeaderOffset = GetLE<uint32_t>(p + 42);
 }
 
-void TEndOfCentralDir::Parse(const uint8_t* p) {
+void TEndOfCentralDir::Parse(std::span<const uint8_t, kSize> bytes) {
+  const uint8_t* p = bytes.data();
   Signature = GetLE<uint32_t>(p);
   DiskNumber = GetLE<uint16_t>(p + 4);
   StartDisk = GetLE<uint16_t>(p + 6);
@@ -55,7 +59,8 @@ void TEndOfCentralDir::Parse(const uint8_t* p) {
   CommentLength = GetLE<uint16_t>(p + 20);
 }
 
-void TZip64EndOfCentralDir::Parse(const uint8_t* p) {
+void TZip64EndOfCentralDir::Parse(std::span<const uint8_t, kSize> bytes) {
+  const uint8_t* p = bytes.data();
   Signature = GetLE<uint32_t>(p);
   RecordSize = GetLE<uint64_t>(p + 4);
   VersionMadeBy = GetLE<uint16_t>(p + 12);
@@ -68,7 +73,8 @@ void TZip64EndOfCentralDir::Parse(const uint8_t* p) {
   DirectoryOffset = GetLE<uint64_t>(p + 48);
 }
 
-void TZip64Locator::Parse(const uint8_t* p) {
+void TZip64Locator::Parse(std::span<const uint8_t, kSize> bytes) {
+  const uint8_t* p = bytes.data();
   Signature = GetLE<uint32_t>(p);
   EndRecordDisk = GetLE<uint32_t>(p + 4);
   EndRecordOffset = GetLE<uint64_t>(p + 8);

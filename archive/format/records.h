@@ -1,10 +1,12 @@
 // The on-disk records of the ZIP format, as plain structs with their stored field widths, and
 // the parsers that fill them from the raw bytes. Parsing is separate from I/O: each Parse
-// takes a buffer of exactly the record's fixed size.
+// takes a span of exactly the record's fixed size, so a buffer of any other size does not
+// compile. The records own nothing; the directory reader and the decoder fill their own.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 constexpr uint32_t kLocalHeaderSignature = 0x04034B50;      // "PK" 03 04
 constexpr uint32_t kDataDescriptorSignature = 0x08074B50;   // "PK" 07 08
@@ -48,7 +50,7 @@ struct TLocalFileHeader {
   uint32_t UncompressedSize;
   uint16_t NameLength;
   uint16_t ExtraLength;
-  void Parse(const uint8_t* p);
+  void Parse(std::span<const uint8_t, kSize> bytes);
 };
 
 struct TDataDescriptor {
@@ -57,7 +59,7 @@ struct TDataDescriptor {
   uint32_t Crc32;
   uint32_t CompressedSize;
   uint32_t UncompressedSize;
-  void Parse(const uint8_t* p);
+  void Parse(std::span<const uint8_t, kSize> bytes);
 };
 
 struct TCentralDirHeader {
@@ -79,7 +81,7 @@ struct TCentralDirHeader {
   uint16_t InternalAttributes = 0;
   uint32_t ExternalAttributes = 0;
   uint32_t LocalHeaderOffset = 0;
-  void Parse(const uint8_t* p);
+  void Parse(std::span<const uint8_t, kSize> bytes);
 };
 
 struct TEndOfCentralDir {
@@ -92,7 +94,7 @@ struct TEndOfCentralDir {
   uint32_t DirectorySize = 0;
   uint32_t DirectoryOffset = 0;
   uint16_t CommentLength = 0;
-  void Parse(const uint8_t* p);
+  void Parse(std::span<const uint8_t, kSize> bytes);
 };
 
 struct TZip64EndOfCentralDir {
@@ -107,7 +109,7 @@ struct TZip64EndOfCentralDir {
   uint64_t TotalEntries = 0;
   uint64_t DirectorySize = 0;
   uint64_t DirectoryOffset = 0;
-  void Parse(const uint8_t* p);
+  void Parse(std::span<const uint8_t, kSize> bytes);
 };
 
 struct TZip64Locator {
@@ -116,5 +118,5 @@ struct TZip64Locator {
   uint32_t EndRecordDisk = 0;
   uint64_t EndRecordOffset = 0;
   uint32_t TotalDisks = 0;
-  void Parse(const uint8_t* p);
+  void Parse(std::span<const uint8_t, kSize> bytes);
 };

@@ -13,18 +13,18 @@
 class TQPFileStream : public TQPStream {
  public:
   // Opens an existing file with combined access and share flags (0x40, 0x22, ...).
-  static std::unique_ptr<TQPFileStream> Open(const std::u16string& path, uint16_t mode);
+  [[nodiscard]] static std::unique_ptr<TQPFileStream> Open(const std::u16string& path, uint16_t mode);
   // Creates (or truncates) a file for reading and writing.
-  static std::unique_ptr<TQPFileStream> Create(const std::u16string& path);
+  [[nodiscard]] static std::unique_ptr<TQPFileStream> Create(const std::u16string& path);
   // Creates a file only when none answers to the name; null otherwise.
-  static std::unique_ptr<TQPFileStream> CreateNew(const std::u16string& path);
+  [[nodiscard]] static std::unique_ptr<TQPFileStream> CreateNew(const std::u16string& path);
 
-  size_t Read(void* buffer, size_t count) override;
-  size_t Write(const void* buffer, size_t count) override;
+  [[nodiscard]] size_t Read(void* buffer, size_t count) override;
+  [[nodiscard]] size_t Write(const void* buffer, size_t count) override;
   int64_t Seek(int64_t offset, qp::platform::SeekOrigin origin) override;
   int64_t Size() override;
 
-  bool Flush();
+  [[nodiscard]] bool Flush();
   qp::platform::File& Handle() { return file_; }
   const std::u16string& Path() const { return path_; }
 

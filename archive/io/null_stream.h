@@ -10,8 +10,8 @@
 class TQPNullStream final : public TQPStream {
  public:
   // Nothing can be read back.
-  size_t Read(void*, size_t) override { return 0; }
-  size_t Write(const void*, size_t count) override {
+  [[nodiscard]] size_t Read(void*, size_t) override { return 0; }
+  [[nodiscard]] size_t Write(const void*, size_t count) override {
     position_ += static_cast<int64_t>(count);
     size_ = std::max(size_, position_);
     return count;

@@ -40,10 +40,10 @@ class TQPStream {
  public:
   virtual ~TQPStream() = default;
   // Returns the bytes read; 0 at the end of the data. A read error raises EStreamIOError.
-  virtual size_t Read(void* buffer, size_t count) = 0;
+  [[nodiscard]] virtual size_t Read(void* buffer, size_t count) = 0;
   // Returns the bytes written; fewer than count when the medium is full. Any other write
   // failure raises EStreamIOError.
-  virtual size_t Write(const void* buffer, size_t count) = 0;
+  [[nodiscard]] virtual size_t Write(const void* buffer, size_t count) = 0;
   // Returns the new position; raises EStreamError when the target is not reachable.
   virtual int64_t Seek(int64_t offset, qp::platform::SeekOrigin origin) = 0;
   virtual int64_t Size() = 0;
@@ -55,7 +55,7 @@ class TQPStream {
   size_t ReadFully(void* buffer, size_t count);
   void WriteBuffer(const void* buffer, size_t count);
   // Copies `count` bytes from `source` at its position; returns the bytes copied.
-  int64_t CopyFrom(TQPStream& source, int64_t count);
+  [[nodiscard]] int64_t CopyFrom(TQPStream& source, int64_t count);
 };
 
 class TQPMemoryStream : public TQPStream {
@@ -63,8 +63,8 @@ class TQPMemoryStream : public TQPStream {
   TQPMemoryStream() = default;
   explicit TQPMemoryStream(std::vector<uint8_t> data) : data_(std::move(data)) {}
 
-  size_t Read(void* buffer, size_t count) override;
-  size_t Write(const void* buffer, size_t count) override;
+  [[nodiscard]] size_t Read(void* buffer, size_t count) override;
+  [[nodiscard]] size_t Write(const void* buffer, size_t count) override;
   int64_t Seek(int64_t offset, qp::platform::SeekOrigin origin) override;
   int64_t Size() override { return static_cast<int64_t>(data_.size()); }
 

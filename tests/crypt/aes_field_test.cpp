@@ -1,9 +1,9 @@
 // Which scheme an encrypted item gets: the AES extra field's strength, its actual method, and
-// the version-needed limit, through the directory reader and the decrypt stage's choice.
+// the version-needed limit, through the directory reader and the item decryptor's choice.
 #include <gtest/gtest.h>
 
 #include "archive/crypt/aes_extra_field.h"
-#include "archive/crypt/decrypt_stage.h"
+#include "archive/crypt/item_decryptor.h"
 #include "tests/archive/open_memory.h"
 #include "tests/support/zip_builder.h"
 
@@ -50,7 +50,7 @@ TEST(AesField, StrengthPicksTheSchemeAndTheMethodAlwaysApplies) {
     EXPECT_EQ(item.ActualMethod, cases[i].actualMethod);
     const TItemCryptoInfo info = ItemCryptoInfoOf(item, TLocalFileHeader{});
     EXPECT_EQ(ItemSchemeOf(info.Flags, info.VersionNeeded, info.CryptoAlgorithm), cases[i].scheme);
-    auto stage = TItemDecryptStage::Create(info, "pw");
+    auto stage = IQPItemDecryptor::Create(info);
     ASSERT_TRUE(stage);
     EXPECT_EQ(stage->Scheme(), cases[i].scheme);
     EXPECT_EQ(stage->HeaderSize() + stage->TrailerSize(),
@@ -69,7 +69,7 @@ TEST(AesField, ShortFieldAndPlainItems) {
   // An item without flag bit 0 gets no stage, whatever its algorithm says.
   TItemCryptoInfo plain;
   plain.CryptoAlgorithm = caAES_256;
-  EXPECT_EQ(TItemDecryptStage::Create(plain, "pw"), nullptr);
+  EXPECT_EQ(IQPItemDecryptor::Create(plain), nullptr);
 }
 
 }  // namespace

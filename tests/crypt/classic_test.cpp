@@ -5,7 +5,7 @@
 #include "crypto/cipher_exception.h"
 
 #include "archive/crypt/classic_keys.h"
-#include "archive/crypt/decrypt_stage.h"
+#include "archive/crypt/item_decryptor.h"
 #include "archive/format/records.h"
 #include "archive/io/stream.h"
 
@@ -71,14 +71,14 @@ TEST(ClassicScheme, HeaderCutShortIsDamagedData) {
   const auto item = Item("pw", 0xA1, "");
   ClassicKeys keys;
   TQPMemoryStream stream(std::vector<uint8_t>(item.begin(), item.begin() + 11));
-  EXPECT_THROW(CheckClassicPassword(stream, "pw", keys, kCrc, kTime, 0), EStreamError);
+  EXPECT_THROW(static_cast<void>(CheckClassicPassword(stream, "pw", keys, kCrc, kTime, 0)), EStreamError);
 
   TItemCryptoInfo info;
   info.Flags = kFlagEncrypted;
   info.LocalCrc32 = kCrc;
-  auto stage = TItemDecryptStage::Create(info, "pw");
+  auto stage = IQPItemDecryptor::Create(info);
   ASSERT_TRUE(stage);
-  EXPECT_THROW(stage->CheckPassword(std::span(item).first(11), "pw"), EStreamError);
+  EXPECT_THROW(static_cast<void>(stage->CheckPassword(std::span(item).first(11), "pw")), EStreamError);
   // No decrypting before a password has passed.
   uint8_t byte = 0;
   EXPECT_THROW(stage->DecryptInPlace({&byte, 1}), ECryptoError);

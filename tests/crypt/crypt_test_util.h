@@ -1,5 +1,5 @@
 // Helpers of the item encryption tests: find an encrypted item's bytes in an archive (through
-// the engine's own directory reader), and decode it through a decrypt stage the way the item
+// the engine's own directory reader), and decode it through an item decryptor the way the item
 // decoder will: check the password on the header, decrypt the data in uneven blocks, inflate or
 // copy, then the CRC-32 and the authentication code.
 #pragma once
@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "archive/crypt/decrypt_stage.h"
+#include "archive/crypt/item_decryptor.h"
 #include "tests/archive/open_memory.h"
 #include "tests/support/zip_builder.h"
 
@@ -28,7 +28,8 @@ inline LocatedItem Locate(const std::string& archive, int32_t index) {
   LocatedItem located;
   located.item = opened.manager.Directory.ItemRef(index);
   const size_t offset = static_cast<size_t>(located.item.LocalHeaderOffset());
-  located.local.Parse(reinterpret_cast<const uint8_t*>(archive.data()) + offset);
+  located.local.Parse(std::span<const uint8_t, TLocalFileHeader::kSize>(
+      reinterpret_cast<const uint8_t*>(archive.data()) + offset, TLocalFileHeader::kSize));
   located.dataOffset = offset + TLocalFileHeader::kSize + located.local.NameLength + located.local.ExtraLength;
   return located;
 }
@@ -61,11 +62,11 @@ struct Decoded {
   TItemScheme scheme = TItemScheme::None;
 };
 
-// Decodes item `index` with the stage, trying each password in turn on the same stage.
+// Decodes item `index` with its decryptor, trying each password in turn on the same one.
 inline Decoded DecodeItem(const std::string& archive, int32_t index, std::initializer_list<std::string> passwords) {
   const LocatedItem at = Locate(archive, index);
   Decoded result;
-  auto stage = TItemDecryptStage::Create(ItemCryptoInfoOf(at.item, at.local), *passwords.begin());
+  auto stage = IQPItemDecryptor::Create(ItemCryptoInfoOf(at.item, at.local));
   if (!stage) return result;
   result.scheme = stage->Scheme();
   const auto payload = stage->PayloadSize(at.item.CompressedSize());

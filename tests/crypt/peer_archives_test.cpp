@@ -1,5 +1,5 @@
 // Items encrypted by real writers (Info-ZIP zip, 7-Zip, bsdtar), made at test time and
-// decoded through the decrypt stage: the right password opens them to the original bytes
+// decoded through the item decryptor: the right password opens them to the original bytes
 // with a matching CRC-32 or authentication code; a wrong one does not. Native builds only:
 // the writers are not there under wine.
 #include <gtest/gtest.h>

@@ -60,7 +60,7 @@ TEST(TPBKDF2Test, WithSaltCopiesAndDerives) {
   const std::string pw = "secret";
   const auto s = FromHex("000102030405060708090a0b0c0d0e0f");
   std::vector<uint8_t> ref(66);
-  Pbkdf2(FindHashById(3), pw.data(), pw.size(), s.data(), s.size(), 1000, ref.data(), 66);
+  ASSERT_EQ(Pbkdf2(FindHashById(3), pw.data(), pw.size(), s.data(), s.size(), 1000, ref.data(), 66), kPbkdf2Ok);
   EXPECT_EQ(key, ref);
 }
 
