@@ -300,10 +300,19 @@ bool ForceDirectories(const std::u16string& path, size_t followLinksUpTo) {
     std::string chosen = native.substr(0, followed);
     while (chosen.size() > 1 && chosen.back() == '/') chosen.pop_back();
     if (!posix::IsTrustedFolder(chosen) && !ForceDirectories(path.substr(0, followLinksUpTo))) return false;
-    const bool ok = posix::WithHeldRoot(chosen, [&](int rootFd) {
+    bool walked = false;
+    const auto walk = [&](int rootFd) {
+      walked = true;
       return ForceBeneath(rootFd, chosen, native, followed);
-    });
-    if (!ok && tLastError == 0) tLastError = errno;
+    };
+    bool ok = posix::WithHeldRoot(chosen, walk);
+    if (!walked && errno == ENOENT) {
+      // Typed in another letter case than the folder has on disk.
+      chosen = posix::ResolveExisting(path.substr(0, followLinksUpTo));
+      while (chosen.size() > 1 && chosen.back() == '/') chosen.pop_back();
+      ok = posix::WithHeldRoot(chosen, walk);
+    }
+    if (!walked) Fail(errno);  // the chosen folder could not be opened
     if (!posix::InListingScope()) posix::ReleaseHeldRoot();
     return ok;
   }

@@ -195,6 +195,11 @@ TEST_F(FileSystemTest, FolderSwappedForALinkBelowTheDestinationIsNotEntered) {
   EXPECT_TRUE(fs::exists(NativePath(dest + u"\\q\\r\\z")));
   EXPECT_FALSE(ForceDirectories(dest + u"\\..\\up", dest.size()));
 
+  // The chosen folder typed in another letter case is the folder on disk.
+  ASSERT_TRUE(ForceDirectories(Path(u"DEST\\k\\l"), Path(u"DEST").size()));
+  EXPECT_TRUE(fs::is_directory(NativePath(dest + u"\\k\\l")));
+  EXPECT_FALSE(fs::exists(NativePath(Path(u"DEST"))));
+
   fs::create_directory_symlink(NativePath(dest), NativePath(Path(u"chosen")));
   const std::u16string chosen = Path(u"chosen");
   ASSERT_TRUE(ForceDirectories(chosen + u"\\n\\m", chosen.size()));
