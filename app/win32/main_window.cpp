@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "app/display_path.h"
 #include "app/win32/centre_window.h"
 #include "app/win32/folder_dialog.h"
 #include "app/win32/gauge.h"
@@ -307,7 +308,8 @@ void TMainWindow::ProcessMessages() {
 }
 
 void TMainWindow::ShowErrorBox(const std::u16string& text) {
-  MessageBoxW(window_, reinterpret_cast<const wchar_t*>(text.c_str()), Caption(), MB_OK | MB_ICONERROR);
+  const std::u16string shown = ShortenLongWords(text);
+  MessageBoxW(window_, reinterpret_cast<const wchar_t*>(shown.c_str()), Caption(), MB_OK | MB_ICONERROR);
 }
 
 bool TMainWindow::BrowseForFolder(const std::u16string& prompt, std::u16string& folder) {

@@ -8,6 +8,7 @@
 #include <iterator>
 #include <vector>
 
+#include "app/display_path.h"
 #include "app/win32/system_library.h"
 
 namespace {
@@ -83,7 +84,8 @@ TQPDialogResult TWin32Questions::MessageDialog(TQPDialogKind kind, const std::u1
   config.dwFlags = TDF_ALLOW_DIALOG_CANCELLATION | TDF_USE_HICON_MAIN;
   config.pszWindowTitle = TitleOf(kind);
   config.hMainIcon = LoadIconW(nullptr, IconOf(kind));
-  config.pszContent = reinterpret_cast<const wchar_t*>(text.c_str());
+  const std::u16string shown = ShortenLongWords(text);
+  config.pszContent = reinterpret_cast<const wchar_t*>(shown.c_str());
   config.cButtons = static_cast<UINT>(offered.size());
   config.pButtons = offered.data();
   config.nDefaultButton = DefaultButtonId(buttons);

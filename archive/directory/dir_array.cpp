@@ -18,6 +18,7 @@ void TQPDirArray::SetCount(int32_t n) {
   if (n <= 0) {
     chunks_.clear();
     names_.Clear();
+    namesListed_ = false;
     count_ = capacity_ = 0;
     growthStep_ = 500;
     return;
@@ -30,6 +31,10 @@ void TQPDirArray::SetCount(int32_t n) {
   }
   // Slots given up by shrinking start empty when they are used again.
   for (int32_t i = n; i < count_; ++i) At(i) = TDirItem{};
+  if (n < names_.Count()) {
+    names_.Clear();
+    namesListed_ = false;
+  }
   count_ = n;
 }
 
@@ -53,6 +58,10 @@ void TQPDirArray::ClearTags() {
 }
 
 bool TQPDirArray::FindName(std::u16string_view name, int32_t& index) {
+  // The names list is made at the first lookup by name, which most runs never make: until
+  // then a directory of millions of items does not hold every name a second time.
+  for (int32_t i = names_.Count(); i < count_; ++i) names_.Add(QPFoldAscii(At(i).ItemName));
+  namesListed_ = true;
   index = names_.IndexOf(name);
   return index >= 0;
 }
@@ -61,7 +70,12 @@ void TQPDirArray::SetEntryName(int32_t i, const std::u16string& name) {
   TDirItem& item = ItemRef(i);
   // Whether item i is named yet is told by the names list's length, not by looking its
   // current (empty) name up: that lookup would find any earlier item whose real name is
-  // empty, and one nameless item would then block the names of all later ones.
+  // empty, and one nameless item would then block the names of all later ones. Before the
+  // list is made there is nothing to keep in step.
+  if (!namesListed_) {
+    item.ItemName = name;
+    return;
+  }
   if (i == names_.Count()) {
     names_.Add(QPFoldAscii(name));
   } else if (i < names_.Count() && names_[i] == QPFoldAscii(item.ItemName)) {

@@ -1,5 +1,5 @@
 // TQPDirArray: the item directory, the items in central-directory order, with a names list of
-// their folded names for lookup by name.
+// their folded names for lookup by name, made at the first lookup.
 #pragma once
 
 #include <cstdint>
@@ -46,4 +46,6 @@ class TQPDirArray {
   int32_t capacity_ = 0;
   int32_t growthStep_ = 500;
   TQPHashedStringList names_;
+  // Whether names_ was made (at the first FindName) and is kept in step since.
+  bool namesListed_ = false;
 };

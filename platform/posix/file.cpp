@@ -14,6 +14,7 @@
 
 #include "platform/platform.h"
 #include "platform/posix/attribute_mode.h"
+#include "platform/posix/beneath.h"
 #include "platform/posix/path_mapping.h"
 
 namespace qp::platform {
@@ -179,7 +180,7 @@ bool File::Create(const std::u16string& path) {
   // a folder needs its case-insensitive match, ...) takes the general way below.
   {
     const std::string exact = posix::ToNativePath(path);
-    const int fd = exact.empty() ? -1 : ::open(exact.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const int fd = exact.empty() ? -1 : posix::OpenBeneathHeldRoot(exact, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) {
       // A umask without the owner's write bit makes even a new file read-only.
       if (UmaskDeniesOwnerWrite()) {
@@ -198,7 +199,9 @@ bool File::Create(const std::u16string& path) {
   const std::string native = posix::ResolveForCreate(path);
   // Not O_TRUNC: a read-only file must be refused before anything of it is lost. Not through
   // a symbolic link either: one planted in the destination would send the data elsewhere.
-  const int fd = ::open(native.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
+  // Below the destination of a run, no folder on the way is entered through a link either,
+  // even one swapped in after the folders were made.
+  const int fd = posix::OpenBeneathHeldRoot(native, O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) {
     lastError_ = errno;
     return false;

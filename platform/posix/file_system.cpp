@@ -1,17 +1,22 @@
 // Files and folders by name on POSIX: existence, deletion, renaming, DOS attributes and times,
 // folder trees, free space and the well-known folders, all in engine path form.
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <ctime>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/dos_time_range.h"
 #include "platform/platform.h"
 #include "platform/posix/attribute_mode.h"
+#include "platform/posix/beneath.h"
 #include "platform/posix/path_mapping.h"
 
 namespace qp::platform {
@@ -168,6 +173,119 @@ int64_t FileDosDateTime(const std::u16string& path) {
   return static_cast<int64_t>((date << 16) | time);
 }
 
+namespace {
+
+// Opens the folder `name` inside dirFd without following a link, or -1 with errno: ELOOP
+// for a link, ENOTDIR for anything else that is no folder.
+int OpenFolderNoFollow(int dirFd, const std::string& name) {
+  const int fd = openat(dirFd, name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd >= 0 || errno != ENOTDIR) return fd;
+  struct stat st;
+  errno = fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode) ? ELOOP : ENOTDIR;
+  return -1;
+}
+
+// Makes the folders of `native` from `pos` on inside the held folder `rootFd` (whose path is
+// `current`), entering each by descriptor without following links: a folder swapped for a
+// link between two steps is never entered, and nothing is made through one. A folder whose
+// listing is trusted answers whether a name is there without a call. ".." goes back to the
+// folder entered before, never above the held folder.
+bool ForceBeneath(int rootFd, std::string current, const std::string& native, size_t pos) {
+  const size_t stop = native.find_last_not_of('/') + 1;
+  while (pos < stop && native[pos] == '/') ++pos;
+  if (pos >= stop) return true;  // the held folder itself
+  std::string match;
+  // A tree that is all there, as in every folder but the first of a run: one call. A name the
+  // held folder's trusted listing lacks is not looked for.
+  const std::string first = native.substr(pos, native.find('/', pos) - pos);
+  if ((!posix::IsTrustedFolder(current) || (posix::FindFolded(current, first, match) && match == first)) &&
+      posix::FolderExistsBeneath(rootFd, native.substr(pos, stop - pos)))
+    return true;
+  // No name the system could take is longer; walking by descriptor would not notice.
+  if (stop - pos >= PATH_MAX) return Fail(ENAMETOOLONG);
+  // The folders entered, each with the length of its path; the held folder at the bottom.
+  // Only a path that goes back with ".." needs more than the last one kept open.
+  const std::string_view rest(native.data() + pos, stop - pos);
+  const bool climbs = rest == ".." || rest.substr(0, 3) == "../" || rest.find("/../") != std::string_view::npos ||
+                      (rest.size() >= 3 && rest.substr(rest.size() - 3) == "/..");
+  std::vector<std::pair<int, size_t>> entered{{rootFd, current.size()}};
+  const auto closeEntered = [&] {
+    for (size_t i = 1; i < entered.size(); ++i) {
+      if (entered[i].first >= 0) close(entered[i].first);
+    }
+  };
+  const auto fail = [&](int error) {
+    closeEntered();
+    return Fail(error);
+  };
+  bool made = false;  // the folder entered last was just made: nothing is in it yet
+  while (pos < stop) {
+    size_t end = native.find('/', pos);
+    if (end == std::string::npos || end > stop) end = stop;
+    const std::string component = native.substr(pos, end - pos);
+    pos = end + 1;
+    const bool last = pos >= stop;
+    if (component.empty() || component == ".") continue;
+    const int fd = entered.back().first;
+    if (component == "..") {
+      if (entered.size() == 1) return fail(EINVAL);
+      if (fd >= 0) close(fd);
+      entered.pop_back();
+      current.resize(entered.back().second);
+      made = false;
+      continue;
+    }
+    if (fd < 0) return fail(ENOENT);  // only the last folder is left unentered
+    std::string next = Join(current, component);
+    int child = -1;
+    bool missing = made;
+    if (!made) {
+      if (!posix::IsTrustedFolder(current)) {
+        child = OpenFolderNoFollow(fd, component);
+        if (child < 0 && errno != ENOENT) return fail(errno);
+      }
+      // A folder that differs only in case may stand in for the name, but a symbolic link
+      // may not: it would lead the tree out of where it is being made. The exact name is
+      // made then; the exact name as a link is refused.
+      if (child < 0 && posix::FindFolded(current, component, match)) {
+        child = OpenFolderNoFollow(fd, match);
+        if (child >= 0) {
+          next = Join(current, match);
+        } else if (errno != ELOOP || match == component) {
+          return fail(errno);
+        }
+      }
+      missing = child < 0;
+    }
+    bool madeHere = false;
+    if (missing) {
+      if (mkdirat(fd, component.c_str(), 0777) == 0) {
+        posix::NoteCreated(next);
+        madeHere = true;
+      } else if (errno != EEXIST) {
+        return fail(errno);
+      }
+      // The last folder, just made, need not be entered: files are opened from the held
+      // folder. One made meanwhile by someone else is checked to be a folder, not a link.
+      if (!(last && madeHere)) {
+        child = OpenFolderNoFollow(fd, component);
+        if (child < 0) return fail(errno);
+      }
+    }
+    made = madeHere;
+    current = std::move(next);
+    if (!climbs && entered.size() > 1) {
+      if (fd >= 0) close(fd);
+      entered.pop_back();
+    }
+    entered.emplace_back(child, current.size());
+  }
+  closeEntered();
+  return true;
+}
+
+}  // namespace
+
 bool ForceDirectories(const std::u16string& path, size_t followLinksUpTo) {
   const std::string native = posix::ToNativePath(path);
   if (native.empty()) {
@@ -176,25 +294,38 @@ bool ForceDirectories(const std::u16string& path, size_t followLinksUpTo) {
   // Where links stop being followed, in the native path.
   const size_t followed =
       followLinksUpTo >= path.size() ? native.size() : posix::ToNativePath(path.substr(0, followLinksUpTo)).size();
-  // The folder of an earlier run, or one made beside another: one call settles it, unless a
-  // link below the chosen folder could be on the way.
+  if (followed < native.size() && followed > 0) {
+    // The chosen folder, links and all, made when it is missing; what lies below it is made
+    // from its descriptor.
+    std::string chosen = native.substr(0, followed);
+    while (chosen.size() > 1 && chosen.back() == '/') chosen.pop_back();
+    if (!posix::IsTrustedFolder(chosen) && !ForceDirectories(path.substr(0, followLinksUpTo))) return false;
+    bool walked = false;
+    const auto walk = [&](int rootFd) {
+      walked = true;
+      return ForceBeneath(rootFd, chosen, native, followed);
+    };
+    bool ok = posix::WithHeldRoot(chosen, walk);
+    if (!walked && errno == ENOENT) {
+      // Typed in another letter case than the folder has on disk.
+      chosen = posix::ResolveExisting(path.substr(0, followLinksUpTo));
+      while (chosen.size() > 1 && chosen.back() == '/') chosen.pop_back();
+      ok = posix::WithHeldRoot(chosen, walk);
+    }
+    if (!walked) Fail(errno);  // the chosen folder could not be opened
+    if (!posix::InListingScope()) posix::ReleaseHeldRoot();
+    return ok;
+  }
+  // The folder of an earlier run, or one made beside another: one call settles it.
   struct stat st;
-  if (followed >= native.size() && stat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+  if (stat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
     return true;
   }
   // Walk the components, reusing an existing folder whose name differs only in case, as a
-  // Windows file system would, and creating the rest.
+  // Windows file system would, and creating the rest. Links are followed: all of this path
+  // was chosen.
   std::string current = native[0] == '/' ? "/" : "";
   size_t pos = 0;
-  if (followed < native.size() && followed > 0) {
-    // The chosen folder, links and all, when it is there: the walk then starts below it.
-    std::string chosen = native.substr(0, followed);
-    while (chosen.size() > 1 && chosen.back() == '/') chosen.pop_back();
-    if (stat(chosen.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-      current = chosen;
-      pos = followed;
-    }
-  }
   bool made = false;
   while (pos < native.size()) {
     size_t end = native.find('/', pos);
@@ -203,42 +334,24 @@ bool ForceDirectories(const std::u16string& path, size_t followLinksUpTo) {
     pos = end + 1;
     if (component.empty()) continue;
     std::string next = Join(current, component);
-    // What lstat found is the answer, except for a symbolic link, which stat follows.
-    bool known = false;
-    bool missing = false;
-    if (made && component != "." && component != "..") {
-      missing = true;  // inside a folder just made, nothing is there yet
-    } else if (component != "." && component != "..") {
-      if (lstat(next.c_str(), &st) == 0) {
-        known = !S_ISLNK(st.st_mode);
-        if (!known && end > followed) return Fail(ELOOP);
-      } else {
-        missing = true;
-      }
-    }
-    if (missing) {
-      std::string match;
-      struct stat matched;
-      // A folder that differs only in case may stand in for the name, but a symbolic link
-      // may not: it would lead the tree out of where it is being made.
-      if (!made && posix::FindFolded(current, component, match) &&
-          !(lstat(Join(current, match).c_str(), &matched) == 0 && S_ISLNK(matched.st_mode))) {
-        next = Join(current, match);
-      } else if (mkdir(next.c_str(), 0777) == 0) {
-        posix::NoteCreated(next);
-        st.st_mode = S_IFDIR;  // just made
-        known = made = true;
-      } else if (errno != EEXIST) {
-        return Fail(errno);
-      } else if (lstat(next.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && end > followed) {
-        return Fail(ELOOP);  // made meanwhile, as a link
-      }
-    }
-    if (!known && stat(next.c_str(), &st) != 0) {
+    std::string match;
+    if (made) {
+      // Inside a folder just made, nothing is there yet.
+      if (mkdir(next.c_str(), 0777) != 0) return Fail(errno);
+      posix::NoteCreated(next);
+    } else if (stat(next.c_str(), &st) == 0) {
+      if (!S_ISDIR(st.st_mode)) return Fail(ENOTDIR);
+    } else if (component != "." && component != ".." && posix::FindFolded(current, component, match)) {
+      next = Join(current, match);
+      if (stat(next.c_str(), &st) != 0) return Fail(errno);
+      if (!S_ISDIR(st.st_mode)) return Fail(ENOTDIR);
+    } else if (mkdir(next.c_str(), 0777) == 0) {
+      posix::NoteCreated(next);
+      made = true;
+    } else if (errno != EEXIST) {
       return Fail(errno);
-    }
-    if (!S_ISDIR(st.st_mode)) {
-      return Fail(ENOTDIR);
+    } else if (stat(next.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+      return Fail(ENOTDIR);  // made meanwhile, as something else
     }
     current = next;
   }

@@ -2,6 +2,8 @@
 // for a Windows file system's behaviour (volume "data.Z01" found as "data.z01").
 #include "platform/posix/path_mapping.h"
 
+#include "platform/posix/beneath.h"
+
 #include <dirent.h>
 #include <sys/stat.h>
 
@@ -314,12 +316,23 @@ void EnterListingScope() {
 }
 
 void LeaveListingScope() {
+  {
+    FolderCache& cache = Cache();
+    std::lock_guard<std::mutex> lock(cache.mutex);
+    if (--cache.scopes > 0) return;
+    // Our own changes moved the folders' times past their snapshots, so the next check outside
+    // a scope rescans them.
+    for (auto& [dir, listing] : cache.folders) listing.trusted = false;
+  }
+  // The run's destination is no longer held (outside the lock: the held folder's lock is
+  // taken before this one while folders are made).
+  ReleaseHeldRoot();
+}
+
+bool InListingScope() {
   FolderCache& cache = Cache();
   std::lock_guard<std::mutex> lock(cache.mutex);
-  if (--cache.scopes > 0) return;
-  // Our own changes moved the folders' times past their snapshots, so the next check outside
-  // a scope rescans them.
-  for (auto& [dir, listing] : cache.folders) listing.trusted = false;
+  return cache.scopes > 0;
 }
 
 std::string ResolveExisting(std::u16string_view path) {

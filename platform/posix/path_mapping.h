@@ -46,6 +46,7 @@ bool IsTrustedFolder(const std::string& folder);
 // The FolderListingScope's count, kept with the cache.
 void EnterListingScope();
 void LeaveListingScope();
+bool InListingScope();
 
 // Keep the lookup cache in step with changes this process makes itself.
 void NoteCreated(const std::string& path);

@@ -37,11 +37,20 @@ bool ValidDosDateTime(uint32_t value) {
 // Windows refuses write access to a read-only file by itself. Wine run by a privileged user
 // does not (the POSIX permissions it maps the attribute to do not bind root), so say no here
 // as well, to behave the same wherever the program runs.
-bool RefuseReadOnly(const std::u16string& path, int& lastError) {
+bool RefuseReadOnly(const std::u16string& path, int& lastError, bool refuseLink = false) {
   const DWORD attributes = GetFileAttributesW(win32::Wide(win32::ApiPath(path)));
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
       (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
     lastError = ERROR_ACCESS_DENIED;
+    return true;
+  }
+  // Truncating a symbolic link would write its target, wherever that is; the engine replaces
+  // a link by renaming a new file onto it instead. A name that is taken (the exclusive create
+  // before failed) but has no attributes is a link whose target is missing, as some systems
+  // show one: creating it would make that target.
+  if (refuseLink && (attributes == INVALID_FILE_ATTRIBUTES ? GetLastError() == ERROR_FILE_NOT_FOUND
+                                                            : (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)) {
+    lastError = ERROR_CANT_RESOLVE_FILENAME;
     return true;
   }
   return false;
@@ -120,7 +129,7 @@ bool File::Create(const std::u16string& path) {
   // settles it in one call, and only an existing file needs the read-only check.
   if (CreateNew(path)) return true;
   if (lastError_ != ERROR_FILE_EXISTS && lastError_ != ERROR_ALREADY_EXISTS) return false;
-  if (RefuseReadOnly(path, lastError_)) {
+  if (RefuseReadOnly(path, lastError_, true)) {
     return false;
   }
   return Adopt(CreateFileW(win32::Wide(win32::ApiPath(path)), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
@@ -129,8 +138,10 @@ bool File::Create(const std::u16string& path) {
 
 bool File::CreateNew(const std::u16string& path) {
   Close();
+  // Not through a reparse point: a symbolic link of this name, even one whose target is
+  // missing, is a name that is taken, not a way to create its target.
   return Adopt(CreateFileW(win32::Wide(win32::ApiPath(path)), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                           CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+                           CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
 }
 
 bool File::Adopt(void* handle) {

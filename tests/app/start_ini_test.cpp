@@ -117,5 +117,25 @@ TEST(DisplayPathTest, DoubledSeparatorsShowOnceAndServerPrefixesStay) {
   EXPECT_EQ(DisplayPath(u""), u"");
 }
 
+TEST(DisplayPathTest, OverlongWordsKeepTheirStartAndEnd) {
+  std::u16string deep = u"Z:\\dest";
+  for (int i = 0; i < 30000; ++i) deep += u"\\d";
+  deep += u"\\x.txt";
+  const std::u16string text = u"Cannot create file \"" + deep + u"\" - Native error: 00020.";
+  const std::u16string shown = ShortenLongWords(text, 60);
+  EXPECT_LT(shown.size(), 120u);
+  EXPECT_EQ(shown.substr(0, 27), u"Cannot create file \"Z:\\dest");
+  const size_t cut = shown.find(u'\u2026');
+  ASSERT_NE(cut, std::u16string::npos);
+  // The word is 60 characters: its start, the ellipsis, its end (the name and the quote).
+  const size_t wordStart = shown.find(u'"');
+  const size_t wordEnd = shown.find(u' ', cut);
+  EXPECT_EQ(wordEnd - wordStart, 60u);
+  EXPECT_EQ(shown.substr(wordEnd - 6), u"x.txt\" - Native error: 00020.");
+  // Words of the allowed length and the blanks between words stay as they are.
+  EXPECT_EQ(ShortenLongWords(u"a  b\tc\r\nd " + std::u16string(60, u'x'), 60), u"a  b\tc\r\nd " + std::u16string(60, u'x'));
+  EXPECT_EQ(ShortenLongWords(u""), u"");
+}
+
 }  // namespace
 }  // namespace app_test

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "archive/directory/dir_array.h"
 #include "tests/archive/open_memory.h"
 #include "tests/support/zip_builder.h"
 
@@ -260,6 +261,41 @@ TEST(Lookup, FindNameFoldsAsciiCaseOnlyAndPrefersTheLaterItem) {
   EXPECT_EQ(index, 1);
   EXPECT_FALSE(a.manager.Directory.FindName(u"docs\\a.txt", index));
   EXPECT_EQ(index, -1);
+}
+
+// The names list is made at the first lookup; items named, renamed, added or dropped before
+// and after it are all found by their names as they are then.
+TEST(Lookup, NamesChangedBeforeAndAfterTheFirstLookupAreFound) {
+  TQPDirArray directory;
+  directory.SetCount(3);
+  directory.SetEntryName(0, u"One.txt");
+  directory.SetEntryName(1, u"two.txt");
+  directory.SetEntryName(1, u"Zwei.txt");  // renamed before any lookup
+  int32_t index = -1;
+  EXPECT_TRUE(directory.FindName(u"ZWEI.TXT", index));
+  EXPECT_EQ(index, 1);
+  EXPECT_FALSE(directory.FindName(u"two.txt", index));
+  EXPECT_TRUE(directory.FindName(u"", index));  // item 2 has no name yet
+  EXPECT_EQ(index, 2);
+  directory.SetEntryName(2, u"three.txt");  // named after the list was made
+  directory.SetEntryName(0, u"uno.txt");    // renamed after it
+  directory.SetCount(4);
+  directory.SetEntryName(3, u"four.txt");   // added after it
+  EXPECT_TRUE(directory.FindName(u"THREE.txt", index));
+  EXPECT_EQ(index, 2);
+  EXPECT_TRUE(directory.FindName(u"Uno.Txt", index));
+  EXPECT_EQ(index, 0);
+  EXPECT_FALSE(directory.FindName(u"one.txt", index));
+  EXPECT_FALSE(directory.FindName(u"", index));
+  EXPECT_TRUE(directory.FindName(u"four.TXT", index));
+  EXPECT_EQ(index, 3);
+  directory.SetCount(2);  // dropped items are not found again
+  EXPECT_FALSE(directory.FindName(u"four.txt", index));
+  directory.SetCount(3);
+  directory.SetEntryName(2, u"drei.txt");
+  EXPECT_TRUE(directory.FindName(u"DREI.TXT", index));
+  EXPECT_EQ(index, 2);
+  EXPECT_FALSE(directory.FindName(u"three.txt", index));
 }
 
 TEST(Lookup, OutOfRangeIndexesRaise) {

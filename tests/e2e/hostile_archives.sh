@@ -74,6 +74,8 @@ for label, count in (("4g1", (1 << 32) + 1), ("2e63", 1 << 63)):
 open(work + "/flood.bin", "wb").write(b"PK\3\4" * (10 * 1024 * 1024))
 # 1.4 million empty local headers (stored, no name, no data), no end record.
 open(work + "/empty.bin", "wb").write(struct.pack("<IHHHHHIIIHH", 0x04034B50, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0) * 1400000)
+# 1.4 million local headers of one-letter items without data: each is an item.
+open(work + "/named.bin", "wb").write((struct.pack("<IHHHHHIIIHH", 0x04034B50, 10, 0, 0, 0, 0, 0, 0, 0, 1, 0) + b"a") * 1400000)
 PY
 
 # Shared bytes are refused at open, before anything is written or tested.
@@ -117,4 +119,13 @@ status=$?
 [ "$status" -ne 124 ] || fail "1.4 million empty headers ran out of time"
 [ "$status" -ne 137 ] && ! grep -qi "memory\|bad_alloc" "$work/err" || fail "1.4 million empty headers ran out of memory"
 echo "1.4 million empty headers: $(( ($(date +%s%N) - start) / 1000000 )) ms, status $status"
+# Every one of them an item: the directory holds the records and nothing more (no second copy
+# of every name before a lookup by name needs one).
+start=$(date +%s%N)
+run 60 330000 "$bin/quillpack" list "$work/named.bin" >"$work/out" 2>"$work/err"
+status=$?
+[ "$status" -ne 124 ] || fail "1.4 million one-letter items ran out of time"
+[ "$status" -ne 137 ] && ! grep -qi "memory\|bad_alloc" "$work/err" || fail "1.4 million one-letter items ran out of memory"
+[ "$(grep -c '' "$work/out")" -ge 1400000 ] || fail "1.4 million one-letter items: not all listed: $(tail -c 300 "$work/err")"
+echo "1.4 million one-letter items: $(( ($(date +%s%N) - start) / 1000000 )) ms, status $status"
 echo "hostile archives: all checks passed"

@@ -2,6 +2,7 @@
 // folders, free space, and (on POSIX) the case-insensitive name lookup.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -160,6 +161,50 @@ TEST_F(FileSystemTest, CaseLookupSeesLaterChanges) {
   EXPECT_TRUE(FileExists(Path(u"G7.DAT")));
   std::ofstream(NativePath(Path(u"outside.bin"))) << "o";
   EXPECT_TRUE(FileExists(Path(u"OUTSIDE.BIN")));
+}
+
+// Below the chosen folder, folders are entered from the one above without following a link,
+// also when one is swapped for a link after it was made (as someone sharing the destination
+// could): neither a file nor a folder then lands where the link points. The chosen folder
+// itself may be a link.
+TEST_F(FileSystemTest, FolderSwappedForALinkBelowTheDestinationIsNotEntered) {
+  namespace fs = std::filesystem;
+  FolderListingScope run;
+  const std::u16string dest = Path(u"dest");
+  ASSERT_TRUE(ForceDirectories(dest + u"\\a\\b", dest.size()));
+  ASSERT_TRUE(fs::create_directories(NativePath(Path(u"elsewhere\\b"))));
+  fs::rename(NativePath(dest + u"\\a"), NativePath(dest + u"\\a.old"));
+  fs::create_directory_symlink(NativePath(Path(u"elsewhere")), NativePath(dest + u"\\a"));
+
+  File file;
+  EXPECT_FALSE(file.Create(dest + u"\\a\\b\\x"));
+  EXPECT_FALSE(file.CreateNew(dest + u"\\a\\b\\y"));
+  EXPECT_FALSE(ForceDirectories(dest + u"\\a\\b\\c", dest.size()));
+  EXPECT_EQ(LastSystemError(), ELOOP);
+  // Nor does the link stand in for a name of another case: that folder is made inside.
+  ASSERT_TRUE(ForceDirectories(dest + u"\\A\\b\\c", dest.size()));
+  EXPECT_FALSE(fs::is_symlink(NativePath(dest + u"\\A")));
+  EXPECT_TRUE(fs::is_directory(NativePath(dest + u"\\A\\b\\c")));
+  EXPECT_TRUE(fs::is_empty(NativePath(Path(u"elsewhere\\b"))));
+  // The same names without a link on the way are fine, as is going back with "..".
+  ASSERT_TRUE(ForceDirectories(dest + u"\\a.old\\b\\c", dest.size()));
+  EXPECT_TRUE(file.Create(dest + u"\\a.old\\b\\x"));
+  ASSERT_TRUE(ForceDirectories(dest + u"\\p\\..\\q\\r", dest.size()));
+  EXPECT_TRUE(fs::is_directory(NativePath(dest + u"\\p")));
+  EXPECT_TRUE(file.Create(dest + u"\\p\\..\\q\\r\\z"));
+  EXPECT_TRUE(fs::exists(NativePath(dest + u"\\q\\r\\z")));
+  EXPECT_FALSE(ForceDirectories(dest + u"\\..\\up", dest.size()));
+
+  // The chosen folder typed in another letter case is the folder on disk.
+  ASSERT_TRUE(ForceDirectories(Path(u"DEST\\k\\l"), Path(u"DEST").size()));
+  EXPECT_TRUE(fs::is_directory(NativePath(dest + u"\\k\\l")));
+  EXPECT_FALSE(fs::exists(NativePath(Path(u"DEST"))));
+
+  fs::create_directory_symlink(NativePath(dest), NativePath(Path(u"chosen")));
+  const std::u16string chosen = Path(u"chosen");
+  ASSERT_TRUE(ForceDirectories(chosen + u"\\n\\m", chosen.size()));
+  EXPECT_TRUE(file.Create(chosen + u"\\n\\m\\y"));
+  EXPECT_TRUE(fs::exists(NativePath(dest + u"\\n\\m\\y")));
 }
 #endif
 
