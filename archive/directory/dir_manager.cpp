@@ -140,7 +140,12 @@ void TQPDirManager::ReadDirectoryOrRebuild() {
     RebuildFromLocalHeaders(false);
     return;
   }
+  const int64_t directoryEnd = ReadZip64Records(endPosition);
+  if ((!IsZip64 && EndRecord.TotalEntries == kMarker16) || !ReadStoredDirectory(directoryEnd))
+    RebuildFromLocalHeaders(true);
+}
 
+int64_t TQPDirManager::ReadZip64Records(int64_t endPosition) {
   // ZIP64: a locator right before the end record points at the ZIP64 end record.
   int64_t working = endPosition;
   if (endPosition > static_cast<int64_t>(TZip64Locator::kSize) &&
@@ -148,31 +153,26 @@ void TQPDirManager::ReadDirectoryOrRebuild() {
     IsZip64 = true;
     working = endPosition - static_cast<int64_t>(TZip64Locator::kSize);
   }
-  if (IsZip64) {
-    constexpr int64_t kRecord = static_cast<int64_t>(TZip64EndOfCentralDir::kSize);
-    if (working <= kRecord) throw EQPException(neNoZip64EndRecord, nullptr);
-    // The stored offset counts from the start of the archive; behind a prefix with relative
-    // offsets it misses, and the record is then looked for where writers put it: directly
-    // before the locator.
-    auto readRecordAt = [&](uint64_t offset) {
-      if (offset + kRecord > static_cast<uint64_t>(ArchiveStream->Size())) return false;
-      uint8_t raw[TZip64EndOfCentralDir::kSize];
-      ArchiveStream->SetPosition(static_cast<int64_t>(offset));
-      ArchiveStream->ReadBuffer(raw, sizeof raw);
-      Zip64EndRecord.Parse(raw);
-      return Zip64EndRecord.Signature == kZip64EndRecordSignature;
-    };
-    if (!readRecordAt(Zip64Locator.EndRecordOffset) &&
-        !readRecordAt(static_cast<uint64_t>(working - kRecord)))
-      throw EQPException(neNoZip64EndRecord, nullptr);
-    working -= kRecord;
-  }
+  if (!IsZip64) return working;
+  constexpr int64_t kRecord = static_cast<int64_t>(TZip64EndOfCentralDir::kSize);
+  if (working <= kRecord) throw EQPException(neNoZip64EndRecord, nullptr);
+  // The stored offset counts from the start of the archive; behind a prefix with relative
+  // offsets it misses, and the record is then looked for where writers put it: directly
+  // before the locator.
+  auto readRecordAt = [&](uint64_t offset) {
+    if (offset + kRecord > static_cast<uint64_t>(ArchiveStream->Size())) return false;
+    uint8_t raw[TZip64EndOfCentralDir::kSize];
+    ArchiveStream->SetPosition(static_cast<int64_t>(offset));
+    ArchiveStream->ReadBuffer(raw, sizeof raw);
+    Zip64EndRecord.Parse(raw);
+    return Zip64EndRecord.Signature == kZip64EndRecordSignature;
+  };
+  if (!readRecordAt(Zip64Locator.EndRecordOffset) && !readRecordAt(static_cast<uint64_t>(working - kRecord)))
+    throw EQPException(neNoZip64EndRecord, nullptr);
+  return working - kRecord;
+}
 
-  if (!IsZip64 && EndRecord.TotalEntries == kMarker16) {
-    RebuildFromLocalHeaders(true);
-    return;
-  }
-
+bool TQPDirManager::ReadStoredDirectory(int64_t working) {
   const uint32_t startDisk = EndRecord.StartDisk != kMarker16 ? EndRecord.StartDisk
                              : IsZip64                        ? Zip64EndRecord.StartDisk
                                                               : 0;
@@ -192,10 +192,7 @@ void TQPDirManager::ReadDirectoryOrRebuild() {
   // A ZIP64 count is taken whole: cut to 32 bits it would hide items without a word. A count
   // the directory's size cannot hold (46 bytes an entry at least) is the damage it shows.
   const uint64_t count = IsZip64 ? Zip64EndRecord.TotalEntries : EndRecord.TotalEntries;
-  if (count > directorySize / TCentralDirHeader::kSize) {
-    RebuildFromLocalHeaders(true);
-    return;
-  }
+  if (count > directorySize / TCentralDirHeader::kSize) return false;
   if (count > static_cast<uint64_t>(std::numeric_limits<int32_t>::max()))
     throw EQPException(neArchiveDamaged, nullptr, TQPEngineCause{u"too many items"});
   int64_t position;
@@ -203,43 +200,13 @@ void TQPDirManager::ReadDirectoryOrRebuild() {
     // The directory ends where the end record (or the ZIP64 end record) begins; its stored
     // offset is never trusted for a single file. A size that cannot fit in front of the end
     // record marks a damaged directory.
-    if (directorySize > static_cast<uint64_t>(working)) {
-      RebuildFromLocalHeaders(true);
-      return;
-    }
+    if (directorySize > static_cast<uint64_t>(working)) return false;
     position = working - static_cast<int64_t>(directorySize);
   } else {
     position = static_cast<int64_t>(IsZip64 ? Zip64EndRecord.DirectoryOffset : EndRecord.DirectoryOffset);
   }
-
-  bool damaged = false;
-  try {
-    ReadEntries(position, count, lastDisk, volume);
-  } catch (const EQPException& e) {
-    // A failed volume request is the user's answer, not damage: it ends the open.
-    if (e.NativeError == neVolumeRequestCancelled) throw;
-    damaged = true;
-  } catch (const EStreamError&) {
-    damaged = true;
-  } catch (const std::bad_alloc&) {
-    damaged = true;
-  }
-  if (damaged) {
-    Directory.Clear();
-    RebuildFromLocalHeaders(true);
-    return;
-  }
-
-  // An end record that counts fewer entries than the directory holds would hide the items
-  // behind the last one counted: another central header follows it.
-  if (!multiVolume && ArchiveStream->Position() + 4 <= working) {
-    uint8_t next[4];
-    ArchiveStream->ReadBuffer(next, sizeof next);
-    if (GetLE<uint32_t>(next) == kCentralHeaderSignature) {
-      RebuildFromLocalHeaders(true);
-      return;
-    }
-  }
+  if (!ReadEntriesOrClear(position, count, lastDisk, volume)) return false;
+  if (!multiVolume && CentralHeaderFollows(working)) return false;
 
   if (lastDisk == 0) {
     LocateArchiveStart(static_cast<uint64_t>(working));
@@ -248,6 +215,31 @@ void TQPDirManager::ReadDirectoryOrRebuild() {
   // Offsets count per volume in a set; in a single file they are now file positions.
   const bool perDisk = multiVolume || lastDisk != 0;
   QPCheckItemRangesApart(Directory, {DirectoryDisk, DirectoryStart, DirectoryStart + directorySize}, perDisk);
+  return true;
+}
+
+bool TQPDirManager::ReadEntriesOrClear(int64_t position, uint64_t count, uint32_t lastDisk,
+                                       TQPVolumeNumberInfo& volume) {
+  try {
+    ReadEntries(position, count, lastDisk, volume);
+    return true;
+  } catch (const EQPException& e) {
+    // A failed volume request is the user's answer, not damage: it ends the open.
+    if (e.NativeError == neVolumeRequestCancelled) throw;
+  } catch (const EStreamError&) {
+  } catch (const std::bad_alloc&) {
+  }
+  Directory.Clear();
+  return false;
+}
+
+bool TQPDirManager::CentralHeaderFollows(int64_t directoryEnd) {
+  // An end record that counts fewer entries than the directory holds would hide the items
+  // behind the last one counted: another central header follows it.
+  if (ArchiveStream->Position() + 4 > directoryEnd) return false;
+  uint8_t next[4];
+  ArchiveStream->ReadBuffer(next, sizeof next);
+  return GetLE<uint32_t>(next) == kCentralHeaderSignature;
 }
 
 void TQPDirManager::ReadEntries(int64_t position, uint64_t count, uint32_t lastDisk,
@@ -453,19 +445,7 @@ void TQPDirManager::RebuildFromLocalHeaders(bool endRecordFound) {
   const int64_t size = ArchiveStream->Size();
   const bool applyOem = endRecordFound && OwnerComponent->GetOEMFileNames();
 
-  // The descriptor search runs forward from each header; remembering the last answer keeps a
-  // file full of flagged headers from being searched again and again (it stays linear).
-  int64_t descriptorSearchedFrom = -1;
-  int64_t descriptorFound = -1;
-  auto nextDescriptor = [&](int64_t from) -> int64_t {
-    if (descriptorSearchedFrom >= 0 && from >= descriptorSearchedFrom &&
-        (descriptorFound < 0 || descriptorFound >= from))
-      return descriptorFound;
-    descriptorSearchedFrom = from;
-    descriptorFound = FindSignature(kDataDescriptorSignature, from, kRebuildChunk);
-    return descriptorFound;
-  };
-
+  descriptorSearchedFrom_ = descriptorFound_ = -1;
   // A program's image holds the signatures as constants in its code: they are no headers.
   const TQPArchiveSpan span = QPArchiveSpan(*ArchiveStream);
   bool anyHit = false;
@@ -493,60 +473,11 @@ void TQPDirManager::RebuildFromLocalHeaders(bool endRecordFound) {
     const int32_t index = Directory.Count();
     Directory.SetCount(index + 1);
     TDirItem& item = Directory.ItemRef(index);
-    TCentralDirHeader& h = item.CentralDirItem;
-    h.Signature = local.Signature;
-    h.VersionMadeBy = h.VersionNeeded = local.VersionNeeded;
-    h.Flags = local.Flags;
-    h.Method = local.Method;
-    h.Time = local.Time;
-    h.Date = local.Date;
-    h.Crc32 = local.Crc32;
-    h.CompressedSize = local.CompressedSize;
-    h.UncompressedSize = local.UncompressedSize;
-    h.NameLength = local.NameLength;
-    h.ExtraLength = local.ExtraLength;
-    h.ExternalAttributes = (local.UncompressedSize != 0 || (local.Flags & kFlagDataDescriptor)) ? 0x20 : 0x10;
-    h.LocalHeaderOffset = static_cast<uint32_t>(std::min<int64_t>(q, kMarker32));
-    item.ActualMethod = local.Method;
-    if ((local.Flags & kFlagEncrypted) && local.VersionNeeded < kStrongEncryptionVersion) item.CryptoAlgorithm = 0;
-
+    TakeLocalHeader(item, local, q);
     const int64_t afterHeader = q + static_cast<int64_t>(TLocalFileHeader::kSize);
-    std::u16string name;
-    std::string storedName;
-    if (size - afterHeader >= local.NameLength) {
-      storedName.assign(local.NameLength, '\0');
-      if (!ReadFromScanBlock(afterHeader, storedName.data(), storedName.size())) {
-        ArchiveStream->SetPosition(afterHeader);
-        if (!storedName.empty()) ArchiveStream->ReadBuffer(storedName.data(), storedName.size());
-      }
-      name = DecodeRebuiltName(storedName, applyOem && !(local.Flags & kFlagUtf8));
-    }
-    Directory.SetEntryName(index, name);
-    if (local.ExtraLength != 0 && size - afterHeader >= local.NameLength) {
-      ArchiveStream->SetPosition(afterHeader + local.NameLength);
-      // An extra area cut short by the end of the file keeps the part that is there.
-      const int64_t room = size - afterHeader - local.NameLength;
-      const auto length = static_cast<uint16_t>(std::min<int64_t>(local.ExtraLength, room));
-      if (length != 0) ReadExtraFields(item, index, length, storedName);
-    }
-    if (h.LocalHeaderOffset == kMarker32) {
-      // A header beyond 4 GiB keeps its whole offset, as a ZIP64 value (after the extra
-      // fields, whose local ZIP64 field holds sizes only).
-      if (!item.HasZip64Values) ReadZip64Values(item, nullptr, 0);
-      item.Zip64Values.LocalHeaderOffset = static_cast<uint64_t>(q);
-    }
+    ReadRebuiltNameAndExtras(item, index, local, afterHeader, size, applyOem);
     if (local.Flags & kFlagDataDescriptor) {
-      const int64_t d = nextDescriptor(q);
-      if (d >= 0 && size - d >= static_cast<int64_t>(TDataDescriptor::kSize)) {
-        uint8_t rawDescriptor[TDataDescriptor::kSize];
-        ArchiveStream->SetPosition(d);
-        ArchiveStream->ReadBuffer(rawDescriptor, sizeof rawDescriptor);
-        TDataDescriptor descriptor;
-        descriptor.Parse(rawDescriptor);
-        h.Crc32 = descriptor.Crc32;
-        h.CompressedSize = descriptor.CompressedSize;
-        h.UncompressedSize = descriptor.UncompressedSize;
-      }
+      TakeDataDescriptor(item, NextDescriptor(q), size);
     } else {
       // Signatures inside an item's data (a stored archive, say) are that item's bytes, not
       // items of their own: the search goes on behind the data.
@@ -559,4 +490,73 @@ void TQPDirManager::RebuildFromLocalHeaders(bool endRecordFound) {
   DirectoryStart = static_cast<uint64_t>(size);
   // Sizes found in data descriptors may still make items share bytes.
   QPCheckItemRangesApart(Directory, {}, false);
+}
+
+int64_t TQPDirManager::NextDescriptor(int64_t from) {
+  if (descriptorSearchedFrom_ >= 0 && from >= descriptorSearchedFrom_ &&
+      (descriptorFound_ < 0 || descriptorFound_ >= from))
+    return descriptorFound_;
+  descriptorSearchedFrom_ = from;
+  descriptorFound_ = FindSignature(kDataDescriptorSignature, from, kRebuildChunk);
+  return descriptorFound_;
+}
+
+void TQPDirManager::TakeLocalHeader(TDirItem& item, const TLocalFileHeader& local, int64_t at) {
+  TCentralDirHeader& h = item.CentralDirItem;
+  h.Signature = local.Signature;
+  h.VersionMadeBy = h.VersionNeeded = local.VersionNeeded;
+  h.Flags = local.Flags;
+  h.Method = local.Method;
+  h.Time = local.Time;
+  h.Date = local.Date;
+  h.Crc32 = local.Crc32;
+  h.CompressedSize = local.CompressedSize;
+  h.UncompressedSize = local.UncompressedSize;
+  h.NameLength = local.NameLength;
+  h.ExtraLength = local.ExtraLength;
+  h.ExternalAttributes = (local.UncompressedSize != 0 || (local.Flags & kFlagDataDescriptor)) ? 0x20 : 0x10;
+  h.LocalHeaderOffset = static_cast<uint32_t>(std::min<int64_t>(at, kMarker32));
+  item.ActualMethod = local.Method;
+  if ((local.Flags & kFlagEncrypted) && local.VersionNeeded < kStrongEncryptionVersion) item.CryptoAlgorithm = 0;
+}
+
+void TQPDirManager::ReadRebuiltNameAndExtras(TDirItem& item, int32_t index, const TLocalFileHeader& local,
+                                             int64_t afterHeader, int64_t size, bool applyOem) {
+  std::u16string name;
+  std::string storedName;
+  if (size - afterHeader >= local.NameLength) {
+    storedName.assign(local.NameLength, '\0');
+    if (!ReadFromScanBlock(afterHeader, storedName.data(), storedName.size())) {
+      ArchiveStream->SetPosition(afterHeader);
+      if (!storedName.empty()) ArchiveStream->ReadBuffer(storedName.data(), storedName.size());
+    }
+    name = DecodeRebuiltName(storedName, applyOem && !(local.Flags & kFlagUtf8));
+  }
+  Directory.SetEntryName(index, name);
+  if (local.ExtraLength != 0 && size - afterHeader >= local.NameLength) {
+    ArchiveStream->SetPosition(afterHeader + local.NameLength);
+    // An extra area cut short by the end of the file keeps the part that is there.
+    const int64_t room = size - afterHeader - local.NameLength;
+    const auto length = static_cast<uint16_t>(std::min<int64_t>(local.ExtraLength, room));
+    if (length != 0) ReadExtraFields(item, index, length, storedName);
+  }
+  if (item.CentralDirItem.LocalHeaderOffset == kMarker32) {
+    // A header beyond 4 GiB keeps its whole offset, as a ZIP64 value (after the extra
+    // fields, whose local ZIP64 field holds sizes only).
+    if (!item.HasZip64Values) ReadZip64Values(item, nullptr, 0);
+    item.Zip64Values.LocalHeaderOffset = static_cast<uint64_t>(afterHeader) - TLocalFileHeader::kSize;
+  }
+}
+
+void TQPDirManager::TakeDataDescriptor(TDirItem& item, int64_t at, int64_t size) {
+  if (at < 0 || size - at < static_cast<int64_t>(TDataDescriptor::kSize)) return;
+  uint8_t raw[TDataDescriptor::kSize];
+  ArchiveStream->SetPosition(at);
+  ArchiveStream->ReadBuffer(raw, sizeof raw);
+  TDataDescriptor descriptor;
+  descriptor.Parse(raw);
+  TCentralDirHeader& h = item.CentralDirItem;
+  h.Crc32 = descriptor.Crc32;
+  h.CompressedSize = descriptor.CompressedSize;
+  h.UncompressedSize = descriptor.UncompressedSize;
 }

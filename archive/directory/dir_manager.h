@@ -65,12 +65,33 @@ class TQPDirManager {
   class TStreamLoan;
   bool FindEndRecordHere(uint32_t signature, int64_t& position);
   void ReadDirectoryOrRebuild();
+  // Reads the ZIP64 locator and end record, when there are any, in front of the end record
+  // at `endPosition`; returns where the central directory ends.
+  int64_t ReadZip64Records(int64_t endPosition);
+  // The directory the end records describe, ending at `directoryEnd`; false when it shows
+  // damage (it is then to be rebuilt from the local headers).
+  bool ReadStoredDirectory(int64_t directoryEnd);
+  // ReadEntries, with damage (not a cancelled volume request) reported as false.
+  bool ReadEntriesOrClear(int64_t position, uint64_t count, uint32_t lastDisk, TQPVolumeNumberInfo& volume);
+  // Whether another central header follows the last one the end record counted.
+  bool CentralHeaderFollows(int64_t directoryEnd);
   void ReadEntries(int64_t position, uint64_t count, uint32_t lastDisk, TQPVolumeNumberInfo& volume);
   // storedName: the header's name bytes, which a Unicode path field must match by CRC.
   void ReadExtraFields(TDirItem& item, int32_t index, uint16_t length, std::string_view storedName);
   void LocateArchiveStart(uint64_t endPosition);
   void CorrectOffsets();
   void RebuildFromLocalHeaders(bool endRecordFound);
+  // The rebuild's steps for one local header at `at` in a file of `size` bytes: the item
+  // record from its fields, its name and extra fields behind it, and the sizes of its data
+  // descriptor (at `at` there, -1 for none found).
+  void TakeLocalHeader(TDirItem& item, const TLocalFileHeader& local, int64_t at);
+  void ReadRebuiltNameAndExtras(TDirItem& item, int32_t index, const TLocalFileHeader& local, int64_t afterHeader,
+                                int64_t size, bool applyOem);
+  void TakeDataDescriptor(TDirItem& item, int64_t at, int64_t size);
+  // The first data descriptor at or after `from`, or -1. The search runs forward from each
+  // header; remembering the last answer keeps a file full of flagged headers from being
+  // searched again and again (the rebuild stays linear).
+  int64_t NextDescriptor(int64_t from);
   // Position of the first `signature` at or after `from`, or -1; reads `chunk` bytes at a time.
   int64_t FindSignature(uint32_t signature, int64_t from, size_t chunk);
   // Copies `count` bytes at `at` from the block the last search read, when it holds them.
@@ -78,6 +99,8 @@ class TQPDirManager {
 
   // The lent stream, while a call runs (null between calls); a volume switch replaces it.
   TQPStream* ArchiveStream = nullptr;
+  int64_t descriptorSearchedFrom_ = -1;
+  int64_t descriptorFound_ = -1;
   // The block the last signature search read: searches and header reads that fall inside it
   // are served from it, so a file dense with signatures is read once, not once per hit.
   std::vector<uint8_t> scanBlock_;
