@@ -36,6 +36,26 @@ bool Proven(IQPItemDecryptor* decrypt, IQPBlockSource& source, uint32_t crc, uin
   return !decrypt->ComparesCrc() || crc == storedCrc;
 }
 
+// Ends the inflater's stream however the item's loop is left.
+struct EndOnExit {
+  TQPInflater& z;
+  ~EndOnExit() { z.End(); }
+};
+
+// Whatever way the loop is left, the decrypt-ahead worker is done with the buffers and the
+// decryptor before they go.
+struct WaitOnExit {
+  TQPDecryptAhead* pipe;
+  ~WaitOnExit() {
+    if (!pipe) return;
+    try {
+      pipe->Wait();
+    } catch (...) {
+      // Only a failure of work whose result is no longer wanted.
+    }
+  }
+};
+
 }  // namespace
 
 TQPDecodeResult TQPItemDecoder::Decode(const TQPDecodeJob& job, IQPBlockSource& source, IQPItemDecryptor* decrypt,
@@ -51,30 +71,16 @@ TQPDecodeStatus TQPItemDecoder::Run(const TQPDecodeJob& job, IQPBlockSource& sou
                                     IQPDecodeSink& sink) {
   TQPInflater& z = inflater_;
   if (!z.Begin()) return TQPDecodeStatus::Damaged;
-  struct EndOnExit {
-    TQPInflater& z;
-    ~EndOnExit() { z.End(); }
-  } endOnExit{z};
+  const EndOnExit endOnExit{z};
 
   const bool ahead = job.Deflated && job.UncompressedSize > kAheadThreshold && CanInflateAhead();
   // With more than one block to decrypt, the next block is read and decrypted on the second
-  // core while this one is inflated, alternating between two input buffers. Whatever way
-  // the loop is left, the worker is done with the buffers and the decryptor before they go.
+  // core while this one is inflated, alternating between two input buffers.
   TQPDecryptAhead* pipe = decryptAhead_ != nullptr && decrypt != nullptr &&
                                   job.CompressedSize > TQPInflater::kInputBlock && CanInflateAhead()
                               ? decryptAhead_
                               : nullptr;
-  struct WaitOnExit {
-    TQPDecryptAhead* pipe;
-    ~WaitOnExit() {
-      if (!pipe) return;
-      try {
-        pipe->Wait();
-      } catch (...) {
-        // Only a failure of work whose result is no longer wanted.
-      }
-    }
-  } waitOnExit{pipe};
+  const WaitOnExit waitOnExit{pipe};
   uint8_t* const inputs[2] = {z.Input(), pipe ? pipe->Spare() : z.Input()};
   // The block at `at` in input `slot`: the first deflate block leaves room for a two-byte
   // zlib header in front, so that the default initialisation reads the raw stream (its
@@ -95,7 +101,6 @@ TQPDecodeStatus TQPItemDecoder::Run(const TQPDecodeJob& job, IQPBlockSource& sou
   }
   while (consumed < job.CompressedSize) {
     auto [block, n] = blockAt(consumed, slot);
-    const bool first = consumed == 0;
     if (pipe) {
       pipe->Wait();
       const uint64_t following = consumed + n;
@@ -111,19 +116,7 @@ TQPDecodeStatus TQPItemDecoder::Run(const TQPDecodeJob& job, IQPBlockSource& sou
       if (decrypt) decrypt->DecryptInPlace({block, n});
     }
 
-    TQPDecodeStatus status;
-    if (job.Deflated) {
-      size_t length = n;
-      if (first) {
-        block -= 2;
-        block[0] = 0x78;
-        block[1] = 0x01;
-        length += 2;
-      }
-      status = InflateBlock(job, block, length, consumed, ahead, sink, totals);
-    } else {
-      status = CopyBlock(job, block, n, consumed, sink, totals);
-    }
+    const TQPDecodeStatus status = DecodeBlock(job, block, n, consumed, ahead, sink, totals);
     if (status != TQPDecodeStatus::Done) return status;
     if (nextMissing) return TQPDecodeStatus::Truncated;
     consumed += n;
@@ -133,6 +126,19 @@ TQPDecodeStatus TQPItemDecoder::Run(const TQPDecodeJob& job, IQPBlockSource& sou
   if (totals.produced != job.UncompressedSize) return TQPDecodeStatus::Damaged;
   if (!job.CheckIntegrity) return TQPDecodeStatus::Done;
   return Proven(decrypt, source, ~totals.crc, job.StoredCrc) ? TQPDecodeStatus::Done : TQPDecodeStatus::CheckFailed;
+}
+
+TQPDecodeStatus TQPItemDecoder::DecodeBlock(const TQPDecodeJob& job, uint8_t* block, size_t length, uint64_t consumed,
+                                            bool ahead, IQPDecodeSink& sink, Totals& totals) {
+  if (!job.Deflated) return CopyBlock(job, block, length, consumed, sink, totals);
+  if (consumed == 0) {
+    // The room left in front of the first block takes a zlib header.
+    block -= 2;
+    block[0] = 0x78;
+    block[1] = 0x01;
+    length += 2;
+  }
+  return InflateBlock(job, block, length, consumed, ahead, sink, totals);
 }
 
 TQPDecodeStatus TQPItemDecoder::InflateBlock(const TQPDecodeJob& job, const uint8_t* block, size_t length,

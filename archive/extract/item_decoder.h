@@ -82,6 +82,9 @@ class TQPItemDecoder {
 
   TQPDecodeStatus Run(const TQPDecodeJob& job, IQPBlockSource& source, IQPItemDecryptor* decrypt,
                       IQPDecodeSink& sink);
+  // One block of the item's data (decrypted), `consumed` bytes into it: inflated or copied.
+  TQPDecodeStatus DecodeBlock(const TQPDecodeJob& job, uint8_t* block, size_t length, uint64_t consumed, bool ahead,
+                              IQPDecodeSink& sink, Totals& totals);
   TQPDecodeStatus InflateBlock(const TQPDecodeJob& job, const uint8_t* block, size_t length, uint64_t consumed,
                                bool ahead, IQPDecodeSink& sink, Totals& totals);
   TQPDecodeStatus CopyBlock(const TQPDecodeJob& job, const uint8_t* block, size_t length, uint64_t consumed,
