@@ -184,7 +184,7 @@ class TQPBaseArchiver : public TComponent, protected IQPVolumeHost, protected IQ
   // one, and raises what a failure calls for. False when nothing is to be kept although
   // nothing failed: the run was cancelled (left in the run) or the item was skipped for want
   // of a password.
-  bool DecodeItemInto(int32_t index, TQPStream& destination, TQPExtractRun* run) override;
+  [[nodiscard]] bool DecodeItemInto(int32_t index, TQPStream& destination, TQPExtractRun* run) override;
 
   // What a run asks of the component (the dispatchers above are the rest).
   const TComponent* RunComponent() const override { return this; }
@@ -225,7 +225,7 @@ class TQPBaseArchiver : public TComponent, protected IQPVolumeHost, protected IQ
   // ----- internals of search and extraction (search.cpp, mask_match.cpp, process_files.cpp,
   // extract_item.cpp, decode_item.cpp) -----
   // The search step shared by FindFirst and FindNext: from Handle.ItemIndex on.
-  bool SearchStep(TQPArchiveItem& Item);
+  [[nodiscard]] bool SearchStep(TQPArchiveItem& Item);
   bool NameTestPasses(const TInternalSearchRec& handle, const std::u16string& storedName) const;
   void FillSearchRecord(int32_t index, TQPArchiveItem& Item);
 };

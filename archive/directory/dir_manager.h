@@ -70,11 +70,11 @@ class TQPDirManager {
   int64_t ReadZip64Records(int64_t endPosition);
   // The directory the end records describe, ending at `directoryEnd`; false when it shows
   // damage (it is then to be rebuilt from the local headers).
-  bool ReadStoredDirectory(int64_t directoryEnd);
+  [[nodiscard]] bool ReadStoredDirectory(int64_t directoryEnd);
   // ReadEntries, with damage (not a cancelled volume request) reported as false.
-  bool ReadEntriesOrClear(int64_t position, uint64_t count, uint32_t lastDisk, TQPVolumeNumberInfo& volume);
+  [[nodiscard]] bool ReadEntriesOrClear(int64_t position, uint64_t count, uint32_t lastDisk, TQPVolumeNumberInfo& volume);
   // Whether another central header follows the last one the end record counted.
-  bool CentralHeaderFollows(int64_t directoryEnd);
+  [[nodiscard]] bool CentralHeaderFollows(int64_t directoryEnd);
   void ReadEntries(int64_t position, uint64_t count, uint32_t lastDisk, TQPVolumeNumberInfo& volume);
   // storedName: the header's name bytes, which a Unicode path field must match by CRC.
   void ReadExtraFields(TDirItem& item, int32_t index, uint16_t length, std::string_view storedName);

@@ -46,7 +46,7 @@ class TQPExtractRun {
 
  private:
   // One item with its retries; false when the run is to end after it (Abort).
-  bool ProcessItem(int32_t index);
+  [[nodiscard]] bool ProcessItem(int32_t index);
   void TestOneItem(int32_t index);
 
   // ----- the steps of extracting one item (extract_item.cpp) -----
@@ -54,7 +54,7 @@ class TQPExtractRun {
   void ExtractOneItem(int32_t index, const std::u16string& base);
   // Where the item goes (`dest`), after OnExtractFile (which may change `name` and `attr`),
   // the name checks and the folders it needs; false for a folder item, which needs no more.
-  bool ResolveDestination(const TDirItem& item, std::u16string& name, uint32_t& attr, const std::u16string& base,
+  [[nodiscard]] bool ResolveDestination(const TDirItem& item, std::u16string& name, uint32_t& attr, const std::u16string& base,
                           std::u16string& dest);
   // The file the item's data is written to, after the overwrite rules; null when the rules
   // keep the existing file.
@@ -63,9 +63,9 @@ class TQPExtractRun {
   // Creates a destination folder, once per run for each folder. Links are followed only in
   // the first `trusted` characters (the destination the person chose): one planted below it
   // would lead the items elsewhere (the call fails, native error 20).
-  bool EnsureDirectory(const std::u16string& folder, size_t trusted);
+  [[nodiscard]] bool EnsureDirectory(const std::u16string& folder, size_t trusted);
   // The flush rule's question, answered once per drive and run.
-  bool OnRemovableDrive(const std::u16string& path);
+  [[nodiscard]] bool OnRemovableDrive(const std::u16string& path);
 
   // The destination folders made sure of in this run, so that items alternating between
   // folders do not walk each folder's tree again from the root; the last one apart, since

@@ -41,7 +41,7 @@ class IQPRunHost {
   virtual std::u16string DestinationBase() = 0;
   // Decodes item `index` into `destination` with the run's progress events; raises what a
   // failure calls for. False when nothing is to be kept although nothing failed.
-  virtual bool DecodeItemInto(int32_t index, TQPStream& destination, TQPExtractRun* run) = 0;
+  [[nodiscard]] virtual bool DecodeItemInto(int32_t index, TQPStream& destination, TQPExtractRun* run) = 0;
   // The system's cause of the failure that OnProcessFileFailure is about to hear of (0 for
   // none), for callers that show it apart from the message.
   virtual void SetFailureSystemError(int systemError) = 0;

@@ -88,7 +88,7 @@ class TQPArchiveSource final : private TQPDirManagerOwner {
   void SelectVolumeOf(const TDirItem& item);
   // Fills `buffer` with `count` bytes from the current position, reading on into the next
   // volumes of a set; false when the archive ends first.
-  bool ReadAcrossVolumes(uint8_t* buffer, size_t count);
+  [[nodiscard]] bool ReadAcrossVolumes(uint8_t* buffer, size_t count);
 
  private:
   bool GetOEMFileNames() const override { return host_.GetOEMFileNames(); }
@@ -99,7 +99,7 @@ class TQPArchiveSource final : private TQPDirManagerOwner {
   void ProbeVolumes();
   // A new directory manager on the current stream; true when it finds an end record (the
   // disk number of that record in `diskNumber`).
-  bool ProbeEndRecord(uint16_t& diskNumber);
+  [[nodiscard]] bool ProbeEndRecord(uint16_t& diskNumber);
   // Opens `path` with the open mode and makes it the archive stream (native error 12 when it
   // does not exist, 33 when it cannot be opened).
   void OpenVolumeStream(const std::u16string& path);
