@@ -228,5 +228,8 @@ TQPDecodeResult TQPBaseArchiver::DecodeItemData(TQPStream& archive, TQPStream& d
   std::optional<TQPItemDecryption> decrypting;
   if (crypt) decrypting.emplace(*crypt, source);
   IQPDecryptStage& decrypt = decrypting ? static_cast<IQPDecryptStage&>(*decrypting) : plain;
+  // An item a worker decoded ahead is played back instead (decode_ahead.h).
+  if (run && !crypt)
+    if (const auto ahead = run->Ahead.Replay(item.LocalHeaderOffset(), archive.Position(), job, sink)) return *ahead;
   return TQPItemDecoder(inflater, &decryptAhead).Decode(job, source, decrypt, sink);
 }

@@ -43,7 +43,7 @@ TQPDecodeStatus TQPItemDecoder::Run(const TQPDecodeJob& job, IQPBlockSource& sou
     ~EndOnExit() { z.End(); }
   } endOnExit{z};
 
-  const bool ahead = job.Deflated && job.UncompressedSize > kAheadThreshold && CanInflateAhead();
+  const bool ahead = inflateAhead_ && job.Deflated && job.UncompressedSize > kAheadThreshold && CanInflateAhead();
   // With more than one block to decrypt, the next block is read and decrypted on the second
   // core while this one is inflated, alternating between two input buffers. Whatever way
   // the loop is left, the worker is done with the buffers and the stage before they go.

@@ -89,6 +89,8 @@ void TQPBaseArchiver::ProcessFiles(TQPProcessOperation Operation, int32_t ItemIn
   if (run.Cancel) return;
 
   const bool onePass = ItemIndex != -1;
+  // Decoding ahead on worker threads (decode_ahead.h): single-file archives, many items.
+  if (!onePass && spanningMode_ == smNone) run.Ahead.Start(dir, dirManager_->DirectoryStart, stream_.get());
   for (int32_t i = onePass ? ItemIndex : 0; i >= 0 && i < dir.Count(); ++i) {
     TDirItem& item = dir.ItemRef(i);
     if (!item.IsTagged) {
