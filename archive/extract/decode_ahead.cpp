@@ -48,6 +48,9 @@ bool Reproducible(TQPDecodeStatus status) {
   }
 }
 
+std::atomic<uint64_t> itemsReplayed{0};
+std::atomic<uint64_t> itemsDecoded{0};
+
 bool SameJob(const TQPDecodeJob& a, const TQPDecodeJob& b) {
   return a.Deflated == b.Deflated && a.CompressedSize == b.CompressedSize && a.UncompressedSize == b.UncompressedSize &&
          a.CheckIntegrity == b.CheckIntegrity && a.StoredCrc == b.StoredCrc;
@@ -89,6 +92,9 @@ struct TQPDecodeAhead::Worker {
 };
 
 TQPDecodeAhead::TQPDecodeAhead() = default;
+
+uint64_t TQPDecodeAhead::ItemsReplayed() { return itemsReplayed.load(); }
+uint64_t TQPDecodeAhead::ItemsDecoded() { return itemsDecoded.load(); }
 TQPDecodeAhead::~TQPDecodeAhead() { Stop(); }
 
 unsigned TQPDecodeAhead::WorkerCount() {
@@ -181,6 +187,7 @@ void TQPDecodeAhead::WorkerLoop(Worker& worker) {
     held_ += entry.job.UncompressedSize;
     lock.unlock();
     Decode(worker, entry);
+    if (entry.usable) itemsDecoded.fetch_add(1, std::memory_order_relaxed);
     lock.lock();
     if (entry.abandoned)
       ReleaseLocked(entry);
@@ -279,6 +286,7 @@ std::optional<TQPDecodeResult> TQPDecodeAhead::Replay(uint64_t localHeaderOffset
       self.changed_.NotifyAll();
     }
   } release{*this, *entry};
+  itemsReplayed.fetch_add(1, std::memory_order_relaxed);
 
   // The same calls the decoder made, ending where the real sink says stop; and a write
   // error of the destination is the decoder's WriteFailed, as when it decodes here.

@@ -67,6 +67,11 @@ class TQPDecodeAhead {
   void Stop();
 
   bool Active() const { return !workers_.empty(); }
+  // Items played back from a worker since the program started, over all runs: for tests and
+  // diagnostics, since nothing else can tell.
+  static uint64_t ItemsReplayed();
+  // Items a worker finished with a result the loop can play back, likewise.
+  static uint64_t ItemsDecoded();
 
  private:
   // One call the decoder made on its sink: Write(count bytes) or Progress(value).
