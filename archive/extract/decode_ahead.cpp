@@ -178,7 +178,7 @@ void TQPDecodeAhead::WorkerLoop(Worker& worker) {
     // took or passed meanwhile are stepped over.
     changed_.Wait(lock, [this] {
       return quit_ || next_ >= entries_.size() || entries_[next_].state != State::Waiting ||
-             held_ + entries_[next_].job.UncompressedSize <= kBudget;
+             (held_ + entries_[next_].job.UncompressedSize <= kBudget && next_ < passed_ + kItemsAhead);
     });
     if (quit_ || next_ >= entries_.size()) return;
     Entry& entry = entries_[next_++];

@@ -40,6 +40,9 @@ class TQPDecodeAhead {
   static constexpr unsigned kMaxWorkers = 7;
   // Decoded bytes held ahead, across all workers, at most.
   static constexpr uint64_t kBudget = uint64_t{64} << 20;
+  // Items decoded ahead of the loop at most: far enough to keep every worker busy, without
+  // holding the budget's worth of small files that the loop will not reach for a while.
+  static constexpr size_t kItemsAhead = 256;
 
   TQPDecodeAhead();
   ~TQPDecodeAhead();

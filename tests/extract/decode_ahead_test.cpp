@@ -77,6 +77,7 @@ struct Outcome {
 // The handlers' behaviour for one scenario; the same for both runs.
 struct Script {
   std::string refuse;                 // OnConfirmProcessFile says no to this name
+  std::function<bool(const std::string&)> refuseIf;  // ... and to these
   std::string cancelAtStepOf;         // a ppProcess progress of this item cancels
   int cancelAtStep = 1;               // ... at its n-th step
   std::string throwAtStepOf;          // ... or throws
@@ -133,7 +134,7 @@ class DecodeAhead : public ExtractTest {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
       waited = true;
       log.push_back("confirm " + N(n));
-      confirm = N(n) != s.refuse;
+      confirm = N(n) != s.refuse && !(s.refuseIf && s.refuseIf(N(n)));
     };
     a.OnExtractFile = [&](TComponent*, std::u16string& n, uint32_t& attr, const std::string&) {
       log.push_back("extract " + N(n) + " " + std::to_string(attr));
@@ -238,6 +239,14 @@ TEST_F(DecodeAhead, ManySmallItemsGiveTheSameEventsAndTree) {
   test.test = true;
   test.waitDecoded = 150;
   EXPECT_GE(Compare(b.Build(), test).replayed, 150u);
+
+  // More items refused in a row than the workers decode ahead: they wait for the loop, which
+  // then decodes the next item itself, and they go on behind it.
+  Script refused;
+  refused.refuseIf = [](const std::string& name) { return std::stoi(name.substr(name.find('f') + 1)) < 280; };
+  const Outcome r = Compare(b.Build(), refused);
+  EXPECT_EQ(r.tree.count("d0/f7.txt"), 0u);
+  ExpectFile(r, "d0/f280.txt", data[280]);
 }
 
 // Sizes on both sides of the input block, the output chunk, the inflate-ahead threshold and
