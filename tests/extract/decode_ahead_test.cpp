@@ -373,19 +373,30 @@ TEST_F(DecodeAhead, SkipOverwriteCancelAndAbort) {
 
 // An exception leaving a progress handler leaves ExtractFiles as it would without workers,
 // and no worker stays behind.
+#ifdef __linux__
+size_t ThreadsOfThisProcess() {
+  size_t threads = 0;
+  for (const auto& e : fs::directory_iterator("/proc/self/task")) threads += e.is_directory() ? 1 : 0;
+  return threads;
+}
+#endif
+
 TEST_F(DecodeAhead, ExceptionFromAHandler) {
   ZipBuilder b;
   for (int i = 0; i < 40; ++i) b.Add(Entry("e" + std::to_string(i), TextLike(30000, i + 5), true));
   Script s;
   s.throwAtStepOf = "e3";
+#ifdef __linux__
+  // A sanitizer starts a thread of its own once the process has more than one: a run first.
+  Compare(b.Build(), Script{});
+  const size_t before = ThreadsOfThisProcess();
+#endif
   const Outcome o = Compare(b.Build(), s);
   ASSERT_FALSE(o.log.empty());
   EXPECT_EQ(o.log.back(), "threw handler failed");
 #ifdef __linux__
-  // The workers and the inflate-ahead thread are joined: only the test's own thread is left.
-  size_t threads = 0;
-  for (const auto& e : fs::directory_iterator("/proc/self/task")) threads += e.is_directory() ? 1 : 0;
-  EXPECT_EQ(threads, 1u);
+  // The workers and the inflate-ahead thread are joined.
+  EXPECT_EQ(ThreadsOfThisProcess(), before);
 #endif
 }
 
