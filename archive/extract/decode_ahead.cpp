@@ -157,7 +157,8 @@ void TQPDecodeAhead::Stop() {
     std::lock_guard<qp::platform::Mutex> lock(mutex_);
     quit_ = true;
   }
-  changed_.NotifyAll();
+  room_.NotifyAll();
+  done_.NotifyAll();
   for (auto& worker : workers_) worker->thread.Join();
   workers_.clear();
   entries_.clear();
@@ -176,10 +177,12 @@ void TQPDecodeAhead::WorkerLoop(Worker& worker) {
   for (;;) {
     // The next entry in the loop's order, once the budget has room for it; entries the loop
     // took or passed meanwhile are stepped over.
-    changed_.Wait(lock, [this] {
+    ++sleeping_;
+    room_.Wait(lock, [this] {
       return quit_ || next_ >= entries_.size() || entries_[next_].state != State::Waiting ||
              (held_ + entries_[next_].job.UncompressedSize <= kBudget && next_ < passed_ + kItemsAhead);
     });
+    --sleeping_;
     if (quit_ || next_ >= entries_.size()) return;
     Entry& entry = entries_[next_++];
     if (entry.state != State::Waiting) continue;
@@ -193,7 +196,7 @@ void TQPDecodeAhead::WorkerLoop(Worker& worker) {
       ReleaseLocked(entry);
     else
       entry.state = State::Ready;
-    changed_.NotifyAll();
+    done_.NotifyAll();
   }
 }
 
@@ -237,6 +240,12 @@ void TQPDecodeAhead::ReleaseLocked(Entry& entry) {
   entry.calls = {};
 }
 
+void TQPDecodeAhead::WakeWorkersLocked() {
+  if (sleeping_ == 0) return;
+  const bool window = next_ >= entries_.size() || next_ < passed_ + kItemsAhead / 2;
+  if (window && held_ <= kBudget / 2) room_.NotifyAll();
+}
+
 void TQPDecodeAhead::PassLocked(size_t end) {
   for (; passed_ < end; ++passed_) {
     Entry& e = entries_[passed_];
@@ -263,27 +272,25 @@ std::optional<TQPDecodeResult> TQPDecodeAhead::Replay(uint64_t localHeaderOffset
     Entry& e = entries_[index];
     // Not begun: the loop does it itself at once rather than wait for a worker.
     if (e.state == State::Waiting) e.state = State::Gone;
-    changed_.Wait(lock, [&e] { return e.state != State::Decoding; });
+    done_.Wait(lock, [&e] { return e.state != State::Decoding; });
     if (e.state == State::Ready && e.usable && e.dataOffset == dataOffset && SameJob(e.ran, job)) {
       entry = &e;
     } else {
       ReleaseLocked(e);
-      changed_.NotifyAll();
+      WakeWorkersLocked();
       return std::nullopt;
     }
+    WakeWorkersLocked();  // the passed entries made room
   }
-  changed_.NotifyAll();  // the passed entries made room
 
   // Whatever way the replay ends (a handler may throw), the entry's bytes return to the budget.
   struct ReleaseOnExit {
     TQPDecodeAhead& self;
     Entry& entry;
     ~ReleaseOnExit() {
-      {
-        std::lock_guard<qp::platform::Mutex> lock(self.mutex_);
-        self.ReleaseLocked(entry);
-      }
-      self.changed_.NotifyAll();
+      std::lock_guard<qp::platform::Mutex> lock(self.mutex_);
+      self.ReleaseLocked(entry);
+      self.WakeWorkersLocked();
     }
   } release{*this, *entry};
   itemsReplayed.fetch_add(1, std::memory_order_relaxed);

@@ -107,6 +107,9 @@ class TQPDecodeAhead {
   void ReleaseLocked(Entry& entry);
   // Gives up the entries before `end` that the loop passed by; mutex_ held.
   void PassLocked(size_t end);
+  // Wakes the workers waiting for room once there is room for a good part of the window, not
+  // for every item the loop takes: small items would otherwise cost a wake-up each; mutex_ held.
+  void WakeWorkersLocked();
 
   std::vector<Entry> entries_;
   std::unordered_map<uint64_t, size_t> byOffset_;
@@ -115,11 +118,13 @@ class TQPDecodeAhead {
   uint64_t share_ = 0;
 
   qp::platform::Mutex mutex_;
-  qp::platform::Condition changed_;
+  qp::platform::Condition done_;  // an entry stopped Decoding: the loop may wait for one
+  qp::platform::Condition room_;  // workers waiting for room in the budget or the window
   // Guarded by mutex_.
   size_t next_ = 0;     // the first entry no worker has looked at
   size_t passed_ = 0;   // the entries before this one are behind the loop
   uint64_t held_ = 0;   // bytes reserved by entries Decoding or Ready
+  unsigned sleeping_ = 0;  // workers waiting on room_
   // Set under mutex_; read by the workers' sinks without it, to stop a decode early.
   std::atomic<bool> quit_{false};
 };
