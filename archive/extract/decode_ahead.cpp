@@ -125,7 +125,8 @@ void TQPDecodeAhead::Start(const TQPDirArray& dir, uint64_t directoryStart, TQPS
     const TCentralDirHeader& central = item.CentralDirItem;
     const bool method = item.ActualMethod == kMethodStored || item.ActualMethod == kMethodDeflate;
     if (!item.IsTagged || item.IsFolder() || !method || (central.Flags & 1) != 0 ||
-        item.UncompressedSize() > share_ || uses[item.LocalHeaderOffset()] != 1)
+        item.UncompressedSize() < kSmallestItem || item.UncompressedSize() > share_ ||
+        uses[item.LocalHeaderOffset()] != 1)
       continue;
     Entry e;
     e.localHeaderOffset = item.LocalHeaderOffset();

@@ -11,8 +11,8 @@
 // caller's thread; only where the inflating happens changes.
 //
 // Which items: those the selection tagged, stored or deflated, not encrypted, no folder,
-// from a single-file archive held in a file, each within its share of a fixed budget of
-// bytes held ahead. Everything else, and every item whose recording does not match what the
+// from a single-file archive held in a file, of at least kSmallestItem bytes and each within
+// its share of a fixed budget of bytes held ahead. Everything else, and every item whose recording does not match what the
 // loop is about to decode, is decoded by the loop as it always was.
 //
 // Owned by the run (TQPExtractRun); its destruction stops and joins every worker and frees
@@ -43,6 +43,9 @@ class TQPDecodeAhead {
   // Items decoded ahead of the loop at most: far enough to keep every worker busy, without
   // holding the budget's worth of small files that the loop will not reach for a while.
   static constexpr size_t kItemsAhead = 256;
+  // Smaller items stay with the loop: inflating a few KiB costs less than handing the item
+  // over between threads, and the loop spends its time creating the file anyway.
+  static constexpr uint64_t kSmallestItem = 32 << 10;
 
   TQPDecodeAhead();
   ~TQPDecodeAhead();
