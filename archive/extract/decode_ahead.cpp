@@ -175,17 +175,24 @@ void TQPDecodeAhead::WorkerEntry(void* worker) {
 
 void TQPDecodeAhead::WorkerLoop(Worker& worker) {
   std::unique_lock<qp::platform::Mutex> lock(mutex_);
+  // The entry the loop will come to next is its own: it decodes that one itself while the
+  // workers decode the ones after it. Were a worker to take it, the loop would only wait for
+  // it and write, and the inflating would stay on one processor.
+  auto candidate = [this] { return std::max(next_, passed_ + 1); };
   for (;;) {
-    // The next entry in the loop's order, once the budget has room for it; entries the loop
-    // took or passed meanwhile are stepped over.
+    // The next entry in the loop's order, once the budget and the window have room for it;
+    // entries the loop took or passed meanwhile are stepped over.
     ++sleeping_;
-    room_.Wait(lock, [this] {
-      return quit_ || next_ >= entries_.size() || entries_[next_].state != State::Waiting ||
-             (held_ + entries_[next_].job.UncompressedSize <= kBudget && next_ < passed_ + kItemsAhead);
+    room_.Wait(lock, [&] {
+      const size_t i = candidate();
+      return quit_ || i >= entries_.size() || entries_[i].state != State::Waiting ||
+             (held_ + entries_[i].job.UncompressedSize <= kBudget && i < passed_ + kItemsAhead);
     });
     --sleeping_;
-    if (quit_ || next_ >= entries_.size()) return;
-    Entry& entry = entries_[next_++];
+    const size_t i = candidate();
+    if (quit_ || i >= entries_.size()) return;
+    next_ = i + 1;
+    Entry& entry = entries_[i];
     if (entry.state != State::Waiting) continue;
     entry.state = State::Decoding;
     held_ += entry.job.UncompressedSize;

@@ -2,7 +2,9 @@
 // of the per-item loop, into memory, while the caller's thread raises the events of the
 // current item and writes it.
 //
-// A worker runs the same item decoder as the loop, reading the archive through a positional
+// The loop decodes the item it comes to next itself unless a worker already has it, and the
+// workers take the items after that one, so that every processor inflates. A worker runs the
+// same item decoder as the loop, reading the archive through a positional
 // reader of its own (the archive stream's position never moves because of it), into a sink
 // that records the output and every Progress and Write call in order. When the loop comes to
 // that item, it replays the recording into the item's real sink: the same calls with the same

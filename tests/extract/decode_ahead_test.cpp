@@ -262,7 +262,9 @@ TEST_F(DecodeAhead, SmallItemsStayWithTheLoop) {
   ZipBuilder b;
   for (int i = 0; i < 50; ++i)
     b.Add(Entry("s" + std::to_string(i), TextLike(TQPDecodeAhead::kSmallestItem - 1 - i, i), true));
+  // The first item decoded ahead is the loop's own; the second is a worker's.
   b.Add(Entry("large", TextLike(TQPDecodeAhead::kSmallestItem, 9), true));
+  b.Add(Entry("larger", TextLike(TQPDecodeAhead::kSmallestItem + 1, 10), true));
   Script s;
   s.waitDecoded = 1;
   EXPECT_EQ(Compare(b.Build(), s).replayed, 1u);
@@ -280,9 +282,10 @@ TEST_F(DecodeAhead, MixedSizesAroundTheBufferAndBudgetLimits) {
   // Stored data larger than the input block.
   b.Add(Entry("stored", TextLike(0x180000, 99), false));
   Script s;
-  s.waitDecoded = 7;  // not the smallest, the one above its share and the folder
+  // Not the smallest, the one above its share, the folder, nor the first (the loop's own).
+  s.waitDecoded = 6;
   const Outcome o = Compare(b.Build(), s, "7");
-  EXPECT_EQ(o.replayed, 7u);
+  EXPECT_EQ(o.replayed, 6u);
   ExpectFile(o, "m8", TextLike(sizes[8], 48));
   ExpectFile(o, "m6", TextLike(sizes[6], 46));
 }
@@ -307,9 +310,9 @@ TEST_F(DecodeAhead, DamagedItemsInTheMiddleFailWhenTheLoopReachesThem) {
 
   Script s;
   s.answers = {fxaRetry, fxaIgnore, fxaRetry, fxaRetry, fxaIgnore};
-  s.waitDecoded = 43;  // all but the two small ones
+  s.waitDecoded = 42;  // all but the two small ones and the first
   const Outcome o = Compare(bytes, s);
-  EXPECT_EQ(o.replayed, 43u);
+  EXPECT_EQ(o.replayed, 42u);
   EXPECT_EQ(o.tree.count("crc.txt"), 0u);
   ExpectFile(o, "z19", TextLike(40000, 119));
 
@@ -342,9 +345,9 @@ TEST_F(DecodeAhead, EncryptedItemsAmongPlainOnes) {
   }
   Script s;
   s.passwords = {"wrong", "secret"};
-  s.waitDecoded = 7;
+  s.waitDecoded = 6;
   const Outcome o = Compare(b.Build(), s);
-  EXPECT_EQ(o.replayed, 7u);
+  EXPECT_EQ(o.replayed, 6u);
   ExpectFile(o, "p4", TextLike(50000, 24));
   Script none;  // every password question skipped
   Compare(b.Build(), none);
