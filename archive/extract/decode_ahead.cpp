@@ -118,21 +118,15 @@ void TQPDecodeAhead::Start(const TQPDirArray& dir, uint64_t directoryStart, TQPS
 
   // The plan is copied from the directory here, on the caller's thread: the workers never
   // touch the directory, which handlers may change while the run goes on.
-  // Items that share a local header are refused by the loop; they are no business of workers.
-  std::vector<uint64_t> offsets(static_cast<size_t>(dir.Count()));
-  for (int32_t i = 0; i < dir.Count(); ++i) offsets[static_cast<size_t>(i)] = dir.ItemRef(i).LocalHeaderOffset();
-  std::sort(offsets.begin(), offsets.end());
-  auto shared = [&offsets](uint64_t offset) {
-    const auto range = std::equal_range(offsets.begin(), offsets.end(), offset);
-    return range.second - range.first != 1;
-  };
+  std::unordered_map<uint64_t, int> uses;
+  for (int32_t i = 0; i < dir.Count(); ++i) ++uses[dir.ItemRef(i).LocalHeaderOffset()];
   for (int32_t i = 0; i < dir.Count(); ++i) {
     const TDirItem& item = dir.ItemRef(i);
     const TCentralDirHeader& central = item.CentralDirItem;
     const bool method = item.ActualMethod == kMethodStored || item.ActualMethod == kMethodDeflate;
     if (!item.IsTagged || item.IsFolder() || !method || (central.Flags & 1) != 0 ||
         item.UncompressedSize() < kSmallestItem || item.UncompressedSize() > share_ ||
-        shared(item.LocalHeaderOffset()))
+        uses[item.LocalHeaderOffset()] != 1)
       continue;
     Entry e;
     e.localHeaderOffset = item.LocalHeaderOffset();
@@ -141,11 +135,10 @@ void TQPDecodeAhead::Start(const TQPDirArray& dir, uint64_t directoryStart, TQPS
     e.job.UncompressedSize = item.UncompressedSize();
     e.job.CheckIntegrity = central.VersionNeeded < kStrongEncryptionVersion;
     e.job.StoredCrc = central.Crc32;
-    byOffset_.emplace_back(e.localHeaderOffset, entries_.size());
+    byOffset_[e.localHeaderOffset] = entries_.size();
     entries_.push_back(std::move(e));
   }
   if (entries_.empty()) return;
-  std::sort(byOffset_.begin(), byOffset_.end());
 
   const size_t count = std::min<size_t>(wanted, entries_.size());
   quit_ = false;
@@ -274,8 +267,8 @@ void TQPDecodeAhead::PassLocked(size_t end) {
 std::optional<TQPDecodeResult> TQPDecodeAhead::Replay(uint64_t localHeaderOffset, uint64_t dataOffset,
                                                       const TQPDecodeJob& job, IQPDecodeSink& sink) {
   if (workers_.empty()) return std::nullopt;
-  const auto found = std::lower_bound(byOffset_.begin(), byOffset_.end(), std::make_pair(localHeaderOffset, size_t{0}));
-  if (found == byOffset_.end() || found->first != localHeaderOffset) return std::nullopt;
+  const auto found = byOffset_.find(localHeaderOffset);
+  if (found == byOffset_.end()) return std::nullopt;
   const size_t index = found->second;
 
   Entry* entry = nullptr;

@@ -27,7 +27,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <utility>
+#include <unordered_map>
 #include <vector>
 
 #include "archive/extract/item_decoder.h"
@@ -117,7 +117,7 @@ class TQPDecodeAhead {
   void WakeWorkersLocked();
 
   std::vector<Entry> entries_;
-  std::vector<std::pair<uint64_t, size_t>> byOffset_;  // local header offset, entry; sorted
+  std::unordered_map<uint64_t, size_t> byOffset_;
   std::vector<std::unique_ptr<Worker>> workers_;
   uint64_t directoryStart_ = 0;
   uint64_t share_ = 0;
