@@ -4,10 +4,12 @@
 #   encrypted  the same file deflated and encrypted with the password "bench": big-classic.zip
 #              by `zip -6 -P` (the traditional scheme), big-aes256.zip by 7z (AES-256)
 #   small      small.zip, FILES small files of 0.5 to 8 KiB in 100 folders (default 20,000)
+#   many       many.zip, 120 text-like files of 2 MB each (240 MB) deflated by `zip -6`: a
+#              software package's worth of middle-sized items, where workers decode ahead
 #   large      large.zip, one 4.5 GiB item (ZIP64) by `zip -1`: a 16 KiB pseudo-random block
 #              repeated, so output is cheap to make and the cost per output byte shows
 #
-# usage: bench/make_archives.sh WORK [big] [encrypted] [small [FILES]] [large]
+# usage: bench/make_archives.sh WORK [big] [encrypted] [small [FILES]] [many] [large]
 set -euo pipefail
 work=$1
 shift
@@ -15,12 +17,14 @@ big=0
 encrypted=0
 small=0
 large=0
+many=0
 files=20000
 while [ $# -gt 0 ]; do
   case $1 in
     big) big=1 ;;
     encrypted) encrypted=1 ;;
     large) large=1 ;;
+    many) many=1 ;;
     small) small=1; if [ $# -gt 1 ] && [ "$2" -eq "$2" ] 2>/dev/null; then files=$2; shift; fi ;;
     *) echo "unknown archive: $1" >&2; exit 2 ;;
   esac
@@ -29,10 +33,11 @@ done
 
 echo "building the benchmark archives in $work ..." >&2
 text_wanted=$((big | encrypted))
-python3 - "$work" "$text_wanted" "$small" "$files" "$large" <<'PY'
+python3 - "$work" "$text_wanted" "$small" "$files" "$large" "$many" <<'PY'
 import os, random, sys
 work, big, small_wanted, files = sys.argv[1], sys.argv[2] == '1', sys.argv[3] == '1', int(sys.argv[4])
 large = sys.argv[5] == '1'
+many = sys.argv[6] == '1'
 rng = random.Random(2026)
 words = [''.join(rng.choice('etaoinshrdlucmfwypvbgkjqxz') for _ in range(rng.randint(2, 10)))
          for _ in range(5000)]
@@ -50,6 +55,15 @@ if big:
         for i in range(64):
             cut = rng.randrange(len(base))
             f.write(base[cut:] + base[:cut])
+# 120 slices of 2 MB from rotations of a 4 MiB text.
+if many:
+    base = text(4 << 20)
+    os.makedirs(os.path.join(work, 'many'))
+    for i in range(120):
+        cut = rng.randrange(len(base))
+        rotated = base[cut:] + base[:cut]
+        with open(os.path.join(work, 'many', 'part%03d.txt' % i), 'wb') as f:
+            f.write(rotated[:2000000])
 if small_wanted:
     small = os.path.join(work, 'small')
     per_folder = max(1, files // 100)
@@ -74,5 +88,6 @@ if [ $encrypted = 1 ]; then
 fi
 rm -f big.txt
 if [ $small = 1 ]; then zip -6 -q -r small.zip small && rm -rf small; fi
+if [ $many = 1 ]; then zip -6 -q -r many.zip many && rm -rf many; fi
 if [ $large = 1 ]; then zip -1 -q large.zip large.bin && rm large.bin; fi
 ls -l "$work"/*.zip >&2

@@ -101,6 +101,7 @@ class File {
   int LastError() const { return lastError_; }
 
  private:
+  friend class PositionalReader;
 #ifdef _WIN32
   // Takes over a handle CreateFileW returned; refuses anything that is not a disk file.
   bool Adopt(void* handle);
@@ -108,6 +109,32 @@ class File {
   intptr_t handle_ = -1;
   int lastError_ = 0;
   bool writable_ = false;  // opened for writing: clearing read-only has nothing to do
+};
+
+// Reads of a file at given offsets, from any number of threads at once, that never move the
+// position of the File it was opened from (whose owner goes on reading and seeking as before).
+// On POSIX it holds a duplicate of the descriptor and reads with pread; on Windows, where a
+// positional ReadFile on a synchronous handle moves that handle's position, it opens the file
+// again by name and makes sure it is the same file. Not copyable; closes on destruction.
+class PositionalReader {
+ public:
+  PositionalReader() = default;
+  ~PositionalReader();
+  PositionalReader(const PositionalReader&) = delete;
+  PositionalReader& operator=(const PositionalReader&) = delete;
+
+  // `path` names `file` (Windows opens it again; POSIX needs only the descriptor). False when
+  // the file cannot be read this way (for one, Windows refuses a second handle because the
+  // first one was opened without sharing); the caller then reads through `file` alone.
+  bool Open(const File& file, const std::u16string& path);
+  void Close();
+  bool IsOpen() const { return handle_ != -1; }
+  // Reads up to `count` bytes at `offset`: the bytes read, fewer only at the end of the file
+  // (0 there), or -1 with the system's error code in `error`.
+  int64_t ReadAt(uint64_t offset, void* buffer, size_t count, int& error) const;
+
+ private:
+  intptr_t handle_ = -1;
 };
 
 // The free functions below leave the OS error code of a failure (errno, GetLastError) where

@@ -191,6 +191,7 @@ class TQPBaseArchiver : public TComponent, protected IQPVolumeHost, protected IQ
   const TQPOptions& RunOptions() const override { return *options_; }
   TQPDirArray& RunDirectory() override { return source_->DirManager()->Directory; }
   std::u16string DestinationBase() override;
+  void StartDecodeAhead(TQPDecodeAhead& ahead) override;
   void SetFailureSystemError(int systemError) override { failureSystemError_ = systemError; }
   TQPDecodeResult DecodeItemData(TQPStream& archive, TQPStream& destination, TDirItem& item, TQPExtractRun* run);
   // The password loop (password_loop.cpp): true once a password opens the item's encryption

@@ -176,5 +176,8 @@ TQPDecodeResult TQPBaseArchiver::DecodeItemData(TQPStream& archive, TQPStream& d
   std::unique_ptr<TQPDecryptAhead> ownAhead;
   TQPDecryptAhead& decryptAhead = run ? run->DecryptAhead : *(ownAhead = std::make_unique<TQPDecryptAhead>());
   TQPComponentSink sink(*this, destination, run, item);
+  // An item a worker decoded ahead is played back instead (decode_ahead.h).
+  if (run && !crypt)
+    if (const auto ahead = run->Ahead.Replay(item.LocalHeaderOffset(), archive.Position(), job, sink)) return *ahead;
   return TQPItemDecoder(inflater, &decryptAhead).Decode(job, source, crypt.get(), sink);
 }

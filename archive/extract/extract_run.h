@@ -11,6 +11,7 @@
 #include <unordered_set>
 
 #include "archive/base/types.h"
+#include "archive/extract/decode_ahead.h"
 #include "archive/extract/decrypt_ahead.h"
 #include "archive/extract/inflater.h"
 #include "platform/platform.h"
@@ -78,4 +79,9 @@ class TQPExtractRun {
   // does not change its type during a run, and asking costs several system calls per file.
   // 0 not asked yet, 1 removable, 2 not; the last slot is the current drive's.
   uint8_t driveRemovable_[27] = {};
+
+ public:
+  // The workers that decode the run's items ahead of the loop; last, so that they are
+  // stopped and joined first when the run ends.
+  TQPDecodeAhead Ahead;
 };

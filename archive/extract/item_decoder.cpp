@@ -73,7 +73,7 @@ TQPDecodeStatus TQPItemDecoder::Run(const TQPDecodeJob& job, IQPBlockSource& sou
   if (!z.Begin()) return TQPDecodeStatus::Damaged;
   const EndOnExit endOnExit{z};
 
-  const bool ahead = job.Deflated && job.UncompressedSize > kAheadThreshold && CanInflateAhead();
+  const bool ahead = inflateAhead_ && job.Deflated && job.UncompressedSize > kAheadThreshold && CanInflateAhead();
   // With more than one block to decrypt, the next block is read and decrypted on the second
   // core while this one is inflated, alternating between two input buffers.
   TQPDecryptAhead* pipe = decryptAhead_ != nullptr && decrypt != nullptr &&

@@ -63,9 +63,10 @@ struct [[nodiscard]] TQPDecodeResult {
 class TQPItemDecoder {
  public:
   // The inflater's buffers (and its inflate-ahead thread) are borrowed, so that one set
-  // serves every item of a run; so is the decrypt-ahead worker, when there is one.
-  explicit TQPItemDecoder(TQPInflater& inflater, TQPDecryptAhead* decryptAhead = nullptr)
-      : inflater_(inflater), decryptAhead_(decryptAhead) {}
+  // serves every item of a run; so is the decrypt-ahead worker, when there is one. Without
+  // `inflateAhead` the decoder keeps to the calling thread (it is a worker itself).
+  explicit TQPItemDecoder(TQPInflater& inflater, TQPDecryptAhead* decryptAhead = nullptr, bool inflateAhead = true)
+      : inflater_(inflater), decryptAhead_(decryptAhead), inflateAhead_(inflateAhead) {}
 
   // `decrypt` is null for an item that is not encrypted; otherwise it has accepted a password,
   // and the bytes its scheme stores behind the data are read from `source` after the last
@@ -95,4 +96,5 @@ class TQPItemDecoder {
 
   TQPInflater& inflater_;
   TQPDecryptAhead* decryptAhead_;
+  bool inflateAhead_;
 };

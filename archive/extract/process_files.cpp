@@ -74,6 +74,11 @@ std::u16string TQPBaseArchiver::DestinationBase() {
   return WithTrailingSeparator(BaseDir.empty() ? rememberedCurrentDir_ : BaseDir);
 }
 
+void TQPBaseArchiver::StartDecodeAhead(TQPDecodeAhead& ahead) {
+  if (spanningMode_ != smNone) return;
+  ahead.Start(source_->DirManager()->Directory, source_->DirManager()->DirectoryStart, source_->Stream());
+}
+
 void TQPBaseArchiver::ProcessFiles(TQPProcessOperation Operation, int32_t ItemIndex) {
   TQPProcessLockGuard lock;
   // The run's state lives as long as the run and goes with it on every way out.
@@ -94,6 +99,8 @@ void TQPExtractRun::Process(int32_t itemIndex) {
   if (Cancel) return;
 
   const bool onePass = itemIndex != -1;
+  // Decoding ahead on worker threads (decode_ahead.h): single-file archives, many items.
+  if (!onePass) host_.StartDecodeAhead(Ahead);
   for (int32_t i = onePass ? itemIndex : 0; i >= 0 && i < dir.Count(); ++i) {
     TDirItem& item = dir.ItemRef(i);
     if (!item.IsTagged) {

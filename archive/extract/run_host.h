@@ -14,6 +14,7 @@ class TComponent;
 class TQPDirArray;
 class TQPStream;
 class TQPExtractRun;
+class TQPDecodeAhead;
 
 class IQPRunHost {
  public:
@@ -42,6 +43,9 @@ class IQPRunHost {
   // Decodes item `index` into `destination` with the run's progress events; raises what a
   // failure calls for. False when nothing is to be kept although nothing failed.
   [[nodiscard]] virtual bool DecodeItemInto(int32_t index, TQPStream& destination, TQPExtractRun* run) = 0;
+  // Starts `ahead`'s workers over the tagged items when the archive allows reading them
+  // concurrently (a single file).
+  virtual void StartDecodeAhead(TQPDecodeAhead& ahead) = 0;
   // The system's cause of the failure that OnProcessFileFailure is about to hear of (0 for
   // none), for callers that show it apart from the message.
   virtual void SetFailureSystemError(int systemError) = 0;
