@@ -72,6 +72,17 @@ class TQPComponentSink final : public IQPDecodeSink {
   const long double divisor_;
 };
 
+// What the directory says about the item's data.
+TQPDecodeJob JobOf(const TDirItem& item) {
+  TQPDecodeJob job;
+  job.Deflated = item.ActualMethod == kMethodDeflate;
+  job.CompressedSize = item.CompressedSize();
+  job.UncompressedSize = item.UncompressedSize();
+  job.CheckIntegrity = item.CentralDirItem.VersionNeeded < kStrongEncryptionVersion;
+  job.StoredCrc = item.CentralDirItem.Crc32;
+  return job;
+}
+
 }  // namespace
 
 void TQPBaseArchiver::ExtractItemToStream(int32_t ItemIndex, TQPStream& Destination) {
@@ -127,12 +138,7 @@ TQPDecodeResult TQPBaseArchiver::DecodeItemData(TQPStream& archive, TQPStream& d
   local.Parse(raw);
   archive.Seek(static_cast<int64_t>(local.NameLength) + local.ExtraLength, qp::platform::SeekOrigin::Current);
 
-  TQPDecodeJob job;
-  job.Deflated = item.ActualMethod == kMethodDeflate;
-  job.CompressedSize = item.CompressedSize();
-  job.UncompressedSize = item.UncompressedSize();
-  job.CheckIntegrity = item.CentralDirItem.VersionNeeded < kStrongEncryptionVersion;
-  job.StoredCrc = item.CentralDirItem.Crc32;
+  TQPDecodeJob job = JobOf(item);
   if (spanningMode_ == smNone) {
     // In a single file the data cannot reach into the central directory.
     const uint64_t position = static_cast<uint64_t>(archive.Position());
