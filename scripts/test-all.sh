@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test: native, under AddressSanitizer and UndefinedBehaviorSanitizer,
-# the 32-bit Windows build under wine, and a bounded fuzz run seeded from the shared corpus.
+# the threaded ones under ThreadSanitizer, the 32-bit Windows build under wine, and a bounded
+# fuzz run seeded from the committed corpus and the shared one.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -19,6 +20,12 @@ cmake --preset asan >/dev/null
 cmake --build --preset asan
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --preset asan
+
+step "tsan build and the threaded tests"
+# The decode-ahead workers and the positional reads are what runs on several threads.
+cmake --preset tsan >/dev/null
+cmake --build --preset tsan --target test_extract test_platform
+TSAN_OPTIONS=halt_on_error=1 ctest --preset tsan -R '^(extract|platform)$'
 
 step "win32 build and tests under wine"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
