@@ -184,6 +184,5 @@ TQuillpack::TQuillpack(TComponent* owner) : TQPBaseArchiver(owner) {
 
 void TQuillpack::SetPassword(const std::string& password) { TQPBaseArchiver::SetPassword(password); }
 
-void TQuillpack::UpdateCompressionMethod() {
-  compressionMethod_ = compressionMode_ > 0 ? kMethodDeflate : kMethodStored;
-}
+// The published component keeps its own slot for the rule, which is the base's.
+void TQuillpack::UpdateCompressionMethod() { TQPBaseArchiver::UpdateCompressionMethod(); }
