@@ -86,7 +86,8 @@ TQPDecodeJob JobOf(const TDirItem& item) {
 }  // namespace
 
 void TQPBaseArchiver::ExtractItemToStream(int32_t ItemIndex, TQPStream& Destination) {
-  DecodeItemInto(ItemIndex, Destination, nullptr);
+  // An item skipped for want of a password leaves the stream as it was, as it always has.
+  static_cast<void>(DecodeItemInto(ItemIndex, Destination, nullptr));
 }
 
 bool TQPBaseArchiver::DecodeItemInto(int32_t index, TQPStream& destination, TQPExtractRun* run) {
