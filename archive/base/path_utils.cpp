@@ -38,3 +38,8 @@ bool QPIsOnRemovableDrive(const std::u16string& path) {
   }
   return qp::platform::GetDriveType(path) == qp::platform::DriveType::Removable;
 }
+
+std::u16string QPFolderOf(const std::u16string& path) {
+  const size_t sep = path.rfind(u'\\');
+  return sep == std::u16string::npos ? std::u16string() : path.substr(0, sep + 1);
+}

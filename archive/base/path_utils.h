@@ -12,6 +12,8 @@ struct TQPPathParts {
 };
 
 TQPPathParts QPSplitPath(std::u16string_view path);
+// An engine path through its last '\' (empty when it has none): the folder an item goes to.
+std::u16string QPFolderOf(const std::u16string& path);
 // The file-name part: everything after the last '\', '/' or ':'.
 std::u16string QPFileNamePart(std::u16string_view path);
 // A drive part "A:" or "B:" (the floppy drives), or a drive the platform reports as removable.

@@ -19,12 +19,6 @@ namespace pf = qp::platform;
 
 namespace {
 
-// The part of `path` through its last '\' (empty when it has none).
-std::u16string FolderOf(const std::u16string& path) {
-  const size_t sep = path.rfind(u'\\');
-  return sep == std::u16string::npos ? std::u16string() : path.substr(0, sep + 1);
-}
-
 uint32_t DosDateTimeOf(const TDirItem& item) {
   return static_cast<uint32_t>(item.CentralDirItem.Date) << 16 | item.CentralDirItem.Time;
 }
@@ -99,7 +93,7 @@ bool TQPExtractRun::ResolveDestination(const TDirItem& item, std::u16string& nam
     const size_t sep = name.find_last_of(u"\\:");
     if (sep != std::u16string::npos) name = name.substr(sep + 1);
   } else {
-    const std::u16string tree = folder + FolderOf(name);
+    const std::u16string tree = folder + QPFolderOf(name);
     if (!tree.empty() && !EnsureDirectory(tree, redirected ? tree.size() : folder.size()))
       throw EQPException(neCannotCreateFolder, component, {tree}).WithSystemError(pf::LastSystemError());
   }

@@ -4,22 +4,17 @@
 
 #include <exception>
 
+#include "archive/base/path_utils.h"
 #include "platform/platform.h"
 
 namespace pf = qp::platform;
 
 namespace {
 
-// The part of `path` through its last '\' (empty when it has none).
-std::u16string FolderOf(const std::u16string& path) {
-  const size_t sep = path.rfind(u'\\');
-  return sep == std::u16string::npos ? std::u16string() : path.substr(0, sep + 1);
-}
-
 // A name in the destination's folder that no file has yet, for the new data of a file that
 // is being replaced.
 std::u16string TemporaryNameBeside(const std::u16string& dest) {
-  const std::u16string folder = FolderOf(dest);
+  const std::u16string folder = QPFolderOf(dest);
   static uint32_t sequence = 0;
   for (;;) {
     // "~qp%08x.tmp", spelt out: the printf family would add its whole formatter to the
